@@ -1,0 +1,40 @@
+// The finder of a product that is a set of folders.
+#pragma once
+
+#include "finders/FileFinder.h"
+
+#include <memory>
+#include <set>
+
+struct ProductRecord;
+
+class FolderFinder : public FileFinder {
+public:
+  // The base part of a derived finder, which supplies the product itself.
+  FolderFinder(std::u16string scratchFolder, std::vector<std::u16string> excludedSuffixes);
+  // A folder product with a new record named displayName.
+  FolderFinder(std::u16string scratchFolder, std::vector<std::u16string> excludedSuffixes,
+               const std::u16string& displayName);
+  ~FolderFinder() override;
+
+  // Walks every folder in set order.
+  bool findFiles(FileFilter& filter, std::vector<FileValueObject*>& files) override;
+  // True when some folder is an existing directory (tested in set order).
+  virtual bool isInstalled();
+  virtual std::unique_ptr<FileValueObject> createValueObject(const std::u16string& path);
+
+  void addFolder(const std::u16string& folder);
+
+  std::unique_ptr<ProductRecord> product;
+  std::set<std::u16string> folders; // plain code-unit order, case-sensitive
+  std::vector<std::unique_ptr<FileValueObject>> valueObjects; // in order made
+
+  // Walks deeper than this are cut off: the host has no path-length limit
+  // that would end a walk down a link chain.
+  static constexpr int kMaxWalkDepth = 128;
+
+private:
+  struct WalkState;
+  bool walkFolder(FileFilter& filter, std::vector<FileValueObject*>& files,
+                  const std::u16string& folder, WalkState& state, int depth);
+};

@@ -1,0 +1,213 @@
+// File operations on Windows paths, carried out on the host files that the
+// namespace maps them to.
+#include "platform/Files.h"
+
+#include "platform/WindowsNamespace.h"
+#include "util/Text.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+std::uint32_t errorFromErrno(int code) {
+  switch (code) {
+  case ENOENT: return kErrorFileNotFound;
+  case ENOTDIR: return kErrorPathNotFound;
+  case EACCES:
+  case EPERM:
+  case EROFS: return kErrorAccessDenied;
+  case EEXIST: return kErrorAlreadyExists;
+  case ENOTEMPTY: return kErrorDirNotEmpty;
+  default: return kErrorAccessDenied;
+  }
+}
+
+bool isReadOnly(const struct stat& info) { return (info.st_mode & S_IWUSR) == 0; }
+
+} // namespace
+
+bool pathFileExists(const std::u16string& path) {
+  std::optional<std::string> host = toHostPath(path);
+  struct stat info;
+  return host && stat(host->c_str(), &info) == 0;
+}
+
+bool pathIsDirectory(const std::u16string& path) {
+  std::optional<std::string> host = toHostPath(path);
+  struct stat info;
+  return host && stat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+FileEnumeration::~FileEnumeration() { close(); }
+
+void FileEnumeration::close() {
+  if (directory)
+    closedir(static_cast<DIR*>(directory));
+  directory = nullptr;
+}
+
+bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
+  close();
+  // Only the pattern "<folder>\*" is served: every caller enumerates a whole folder.
+  if (pattern.size() < 2 || pattern.back() != u'*' ||
+      (pattern[pattern.size() - 2] != u'\\' && pattern[pattern.size() - 2] != u'/')) {
+    error = kErrorFileNotFound;
+    return false;
+  }
+  std::u16string folder = pattern.substr(0, pattern.size() - 2);
+  if (folder.empty())
+    folder = u"\\";
+  std::optional<std::string> host = toHostPath(folder);
+  if (!host) {
+    error = kErrorPathNotFound;
+    return false;
+  }
+  DIR* dir = opendir(host->c_str());
+  if (!dir) {
+    error = errno == ENOENT ? kErrorPathNotFound : errorFromErrno(errno);
+    return false;
+  }
+  directory = dir;
+  hostFolder = *host;
+  if (!readEntry(data)) {
+    close();
+    return false;
+  }
+  return true;
+}
+
+bool FileEnumeration::findNext(FindData& data) {
+  if (!directory) {
+    error = kErrorNoMoreFiles;
+    return false;
+  }
+  return readEntry(data);
+}
+
+bool FileEnumeration::readEntry(FindData& data) {
+  errno = 0;
+  dirent* entry = readdir(static_cast<DIR*>(directory));
+  if (!entry) {
+    error = errno ? errorFromErrno(errno) : kErrorNoMoreFiles;
+    return false;
+  }
+  std::string full = hostFolder == "/" ? "/" + std::string(entry->d_name)
+                                       : hostFolder + "/" + entry->d_name;
+  FindData result;
+  utf8ToWide(entry->d_name, result.name);
+  struct stat linkInfo;
+  if (lstat(full.c_str(), &linkInfo) == 0)
+    result.isLink = S_ISLNK(linkInfo.st_mode);
+  struct stat info;
+  if (stat(full.c_str(), &info) == 0) {
+    result.isDirectory = S_ISDIR(info.st_mode);
+    result.identity = {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
+  }
+  data = std::move(result);
+  error = kErrorSuccess;
+  return true;
+}
+
+WriteHandle::WriteHandle(const std::u16string& path) {
+  std::optional<std::string> host = toHostPath(path);
+  if (!host)
+    return;
+  struct stat info;
+  if (stat(host->c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || isReadOnly(info)))
+    return; // Windows refuses to overwrite a read-only file, whoever asks
+  descriptor = open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+
+WriteHandle::~WriteHandle() {
+  if (descriptor >= 0)
+    ::close(descriptor);
+}
+
+bool WriteHandle::write(std::span<const std::uint8_t> bytes) {
+  if (descriptor < 0)
+    return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
+    if (written < 0 && errno == EINTR)
+      continue;
+    if (written <= 0)
+      return false;
+    done += size_t(written);
+  }
+  return true;
+}
+
+bool deleteFile(const std::u16string& path) {
+  std::optional<std::string> host = toHostPath(path);
+  struct stat info;
+  if (!host || lstat(host->c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+    return false;
+  if (!S_ISLNK(info.st_mode) && isReadOnly(info))
+    return false;
+  return unlink(host->c_str()) == 0;
+}
+
+bool removeDirectory(const std::u16string& path) {
+  std::optional<std::string> host = toHostPath(path);
+  struct stat info;
+  if (!host || lstat(host->c_str(), &info) != 0)
+    return false;
+  if (S_ISLNK(info.st_mode)) {
+    struct stat target;
+    // A link to a folder is removed like a junction; a link to a file is no folder.
+    return stat(host->c_str(), &target) == 0 && S_ISDIR(target.st_mode) &&
+           unlink(host->c_str()) == 0;
+  }
+  return S_ISDIR(info.st_mode) && rmdir(host->c_str()) == 0;
+}
+
+std::uint32_t shCreateDirectoryEx(const std::u16string& path) {
+  std::optional<std::string> host = toHostPath(path);
+  if (!host)
+    return kErrorPathNotFound;
+  struct stat info;
+  if (stat(host->c_str(), &info) == 0)
+    return S_ISDIR(info.st_mode) ? kErrorAlreadyExists : kErrorDirectory;
+  // Create each missing folder from the top down.
+  for (size_t slash = 1; slash <= host->size(); ++slash) {
+    if (slash != host->size() && (*host)[slash] != '/')
+      continue;
+    std::string part = host->substr(0, slash);
+    if (stat(part.c_str(), &info) == 0) {
+      if (!S_ISDIR(info.st_mode))
+        return kErrorPathNotFound;
+      continue;
+    }
+    if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
+      return errorFromErrno(errno);
+  }
+  return kErrorSuccess;
+}
+
+std::u16string getTempPath() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string folder = tmp && *tmp == '/' ? tmp : "/tmp";
+  if (folder.back() != '/')
+    folder.push_back('/');
+  return toWindowsPath(folder);
+}
+
+bool getModuleFileName(std::u16string& path) {
+  char buffer[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length <= 0)
+    return false;
+  path = toWindowsPath(std::string(buffer, size_t(length)));
+  return true;
+}
+
+} // namespace platform

@@ -1,0 +1,106 @@
+// File operations of the platform, on Windows paths: the stand-ins for
+// PathFileExistsW, PathIsDirectoryW, FindFirstFileW/FindNextFileW/FindClose,
+// CreateFileW with CREATE_ALWAYS and WriteFile, DeleteFileW,
+// RemoveDirectoryW, SHCreateDirectoryExW, GetTempPathW and
+// GetModuleFileNameW. The Windows read-only attribute is a file without its
+// owner's write permission.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace platform {
+
+// Windows error codes the callers tell apart.
+inline constexpr std::uint32_t kErrorSuccess = 0;
+inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorPathNotFound = 3;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorNoMoreFiles = 18;
+inline constexpr std::uint32_t kErrorFileExists = 80;
+inline constexpr std::uint32_t kErrorDirNotEmpty = 145;
+inline constexpr std::uint32_t kErrorAlreadyExists = 183;
+inline constexpr std::uint32_t kErrorDirectory = 267;
+
+bool pathFileExists(const std::u16string& path);
+bool pathIsDirectory(const std::u16string& path);
+
+// Identity of a file on its volume (device and inode here), for cycle tests.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// One entry of a directory enumeration.
+struct FindData {
+  std::u16string name;     // the host's name as it is
+  bool isDirectory = false; // FILE_ATTRIBUTE_DIRECTORY (also a link to a folder)
+  bool isLink = false;      // FILE_ATTRIBUTE_REPARSE_POINT: a symbolic link
+  FileIdentity identity;    // of what the entry leads to
+};
+
+// A directory enumeration on a pattern "<folder>\*". Closed by its
+// destructor if not before.
+class FileEnumeration {
+public:
+  FileEnumeration() = default;
+  ~FileEnumeration();
+  FileEnumeration(const FileEnumeration&) = delete;
+  FileEnumeration& operator=(const FileEnumeration&) = delete;
+
+  // Starts the enumeration and reads the first entry; false when the folder
+  // cannot be enumerated (lastError tells why).
+  bool findFirst(const std::u16string& pattern, FindData& data);
+  // Reads the next entry; false at the end (lastError kErrorNoMoreFiles) or
+  // on an error (another code).
+  bool findNext(FindData& data);
+  void close();
+  std::uint32_t lastError() const { return error; }
+
+private:
+  bool readEntry(FindData& data);
+
+  void* directory = nullptr; // DIR*
+  std::string hostFolder;
+  std::uint32_t error = kErrorSuccess;
+};
+
+// A file opened for writing with CREATE_ALWAYS and FILE_SHARE_READ.
+class WriteHandle {
+public:
+  // Creates or truncates the file; invalid when that fails (a read-only
+  // file, a missing folder, an unmapped drive).
+  explicit WriteHandle(const std::u16string& path);
+  ~WriteHandle();
+  WriteHandle(const WriteHandle&) = delete;
+  WriteHandle& operator=(const WriteHandle&) = delete;
+
+  bool valid() const { return descriptor >= 0; }
+  // Writes all bytes; false when the write fails.
+  bool write(std::span<const std::uint8_t> bytes);
+
+private:
+  int descriptor = -1;
+};
+
+// Deletes a file (or a symbolic link, never what it points to). Fails on a
+// directory and on a read-only file.
+bool deleteFile(const std::u16string& path);
+
+// Removes an empty directory, or a symbolic link to one (the link only).
+bool removeDirectory(const std::u16string& path);
+
+// Creates the folder and its missing parents. Returns kErrorSuccess,
+// kErrorAlreadyExists when the folder exists, or another Windows error code.
+std::uint32_t shCreateDirectoryEx(const std::u16string& path);
+
+// The user's temporary folder as a Windows path ending with a backslash:
+// $TMPDIR, else /tmp, through the namespace (/tmp/ is Z:\tmp\).
+std::u16string getTempPath();
+
+// The Windows path of the running executable; false when it cannot be read.
+bool getModuleFileName(std::u16string& path);
+
+} // namespace platform

@@ -1,0 +1,186 @@
+// Windows path namespace over a Wine-style prefix.
+#include "platform/WindowsNamespace.h"
+
+#include "util/Text.h"
+
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+namespace {
+
+std::mutex prefixMutex;
+std::optional<std::string> configuredPrefix;
+
+std::string defaultPrefix() {
+  if (const char* wine = std::getenv("WINEPREFIX"); wine && *wine)
+    return wine;
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : "/root") + "/.wine";
+}
+
+bool isDirectory(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
+}
+
+char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 0x20) : c; }
+
+bool equalNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (foldAscii(a[i]) != foldAscii(b[i]))
+      return false;
+  }
+  return true;
+}
+
+// The name of an entry of folder that matches name: exactly when it exists,
+// else the first entry equal under ASCII folding, else name itself.
+std::string matchComponent(const std::string& folder, const std::string& name) {
+  std::string joined = folder == "/" ? "/" + name : folder + "/" + name;
+  if (exists(joined))
+    return name;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir)
+    return name;
+  std::string found = name;
+  while (dirent* entry = readdir(dir)) {
+    if (equalNoCase(entry->d_name, name)) {
+      found = entry->d_name;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+std::string canonical(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (realpath(path.c_str(), resolved))
+    return resolved;
+  return path;
+}
+
+char16_t currentDrive() { return driveRoot(u'C') ? u'C' : u'Z'; }
+
+} // namespace
+
+void setPrefix(const std::string& hostDirectory) {
+  std::lock_guard lock(prefixMutex);
+  configuredPrefix = hostDirectory;
+}
+
+std::string prefix() {
+  std::lock_guard lock(prefixMutex);
+  if (!configuredPrefix)
+    configuredPrefix = defaultPrefix();
+  return *configuredPrefix;
+}
+
+std::optional<std::string> driveRoot(char16_t letter) {
+  if (letter >= u'A' && letter <= u'Z')
+    letter = char16_t(letter + 0x20);
+  if (letter < u'a' || letter > u'z')
+    return std::nullopt;
+  std::string root = prefix();
+  std::string device = root + "/dosdevices/" + char(letter) + ":";
+  char target[PATH_MAX];
+  ssize_t length = readlink(device.c_str(), target, sizeof target - 1);
+  if (length > 0) {
+    std::string link(target, size_t(length));
+    std::string resolved = link[0] == '/' ? link : root + "/dosdevices/" + link;
+    return canonical(resolved);
+  }
+  if (letter == u'c' && isDirectory(root + "/drive_c"))
+    return canonical(root + "/drive_c");
+  if (letter == u'z')
+    return std::string("/");
+  return std::nullopt;
+}
+
+std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
+  std::u16string path = windowsPath;
+  if (path.rfind(u"\\\\?\\", 0) == 0)
+    path.erase(0, 4);
+  if (path.rfind(u"\\\\", 0) == 0 || path.rfind(u"//", 0) == 0)
+    return std::nullopt; // UNC paths name no drive of this machine
+  char16_t drive = currentDrive();
+  size_t start = 0;
+  if (path.size() >= 2 && path[1] == u':') {
+    drive = path[0];
+    start = 2;
+  }
+  std::optional<std::string> root = driveRoot(drive);
+  if (!root)
+    return std::nullopt;
+
+  // Split into components; empty ones and "." vanish and ".." climbs, as the
+  // Windows path normaliser does.
+  std::vector<std::u16string> components;
+  std::u16string current;
+  for (size_t i = start; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == u'\\' || path[i] == u'/') {
+      if (current == u"..") {
+        if (!components.empty())
+          components.pop_back();
+      } else if (!current.empty() && current != u".") {
+        components.push_back(current);
+      }
+      current.clear();
+    } else {
+      current.push_back(path[i]);
+    }
+  }
+
+  std::string host = *root;
+  for (const std::u16string& component : components) {
+    std::string name;
+    wideToUtf8(component, name);
+    name = matchComponent(host, name);
+    host = host == "/" ? "/" + name : host + "/" + name;
+  }
+  return host;
+}
+
+std::u16string toWindowsPath(const std::string& hostPath) {
+  std::string path = hostPath;
+  bool trailing = path.size() > 1 && path.back() == '/';
+  std::string resolved = canonical(path);
+  char16_t bestDrive = u'Z';
+  std::string bestRoot = "/";
+  for (char16_t letter = u'A'; letter <= u'Y'; ++letter) {
+    std::optional<std::string> root = driveRoot(letter);
+    if (!root || *root == "/" || root->size() <= bestRoot.size())
+      continue;
+    if (resolved == *root || resolved.rfind(*root + "/", 0) == 0) {
+      bestDrive = letter;
+      bestRoot = *root;
+    }
+  }
+  std::string rest = bestRoot == "/" ? resolved : resolved.substr(bestRoot.size());
+  std::u16string result;
+  utf8ToWide(rest, result);
+  for (char16_t& unit : result) {
+    if (unit == u'/')
+      unit = u'\\';
+  }
+  if (result.empty() || result[0] != u'\\')
+    result.insert(result.begin(), u'\\');
+  if (trailing && result.back() != u'\\')
+    result.push_back(u'\\');
+  return std::u16string{bestDrive, u':'} + result;
+}
+
+} // namespace platform

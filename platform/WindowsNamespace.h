@@ -1,0 +1,33 @@
+// The machine seen as a Windows namespace over a Wine-style prefix: drive
+// letters map through <prefix>/dosdevices, path components match exactly
+// first and then with ASCII case folding, and host paths turn back into
+// Windows paths through the drive that holds them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// The prefix that is the machine: set by --prefix; by default $WINEPREFIX,
+// else ~/.wine. Set it before any other call of the platform layer.
+void setPrefix(const std::string& hostDirectory);
+std::string prefix();
+
+// The host path of a Windows path, or nothing when its drive is not mapped
+// (or the path has a form this namespace does not serve, such as UNC). A
+// path without a drive resolves against the current drive (C: when the
+// prefix maps it, else Z:). Components that exist are matched exactly, then
+// case-insensitively; the rest are kept as given, so a file still to be
+// created gets a usable path.
+std::optional<std::string> toHostPath(const std::u16string& windowsPath);
+
+// The Windows path of an absolute host path, through the drive whose folder
+// holds it (the deepest one), Z: for anything else. A trailing separator is
+// kept.
+std::u16string toWindowsPath(const std::string& hostPath);
+
+// The host folder that drive letter maps to, or nothing.
+std::optional<std::string> driveRoot(char16_t letter);
+
+} // namespace platform
