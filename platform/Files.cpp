@@ -64,7 +64,7 @@ bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
   }
   std::u16string folder = pattern.substr(0, pattern.size() - 2);
   if (folder.empty())
-    folder = u"\\";
+    folder.assign(1, u'\\');
   std::optional<std::string> host = toHostPath(folder);
   if (!host) {
     error = kErrorPathNotFound;
