@@ -28,19 +28,54 @@ std::vector<ProductRecord*> productsOfFile(const FileValueObject& file) {
   return {file.product};
 }
 
+namespace {
+
+// The products an affected file makes affected, in order, each once.
+std::vector<ProductRecord*> productsAffectedBy(const FileValueObject& file) {
+  std::vector<ProductRecord*> result;
+  bool installerFile = dynamic_cast<const QORBFileValueObject*>(&file) != nullptr;
+  for (ProductRecord* product : productsOfFile(file)) {
+    // A patch or language pack is stood for by the products it belongs to.
+    if (installerFile && product->kind == kProductKindInstaller && product->patchOrLangPack) {
+      for (QORBProductRecord* parent : static_cast<QORBProductRecord*>(product)->parentProducts)
+        insertOnce(result, parent);
+    } else {
+      insertOnce(result, product);
+    }
+  }
+  return result;
+}
+
+} // namespace
+
 std::vector<ProductRecord*> affectedProducts(const std::vector<std::unique_ptr<Defect>>& defects) {
   std::vector<ProductRecord*> set;
   for (const std::unique_ptr<Defect>& defect : defects) {
-    bool installerFile = dynamic_cast<const QORBFileValueObject*>(defect->file) != nullptr;
-    for (ProductRecord* product : productsOfFile(*defect->file)) {
-      // A patch or language pack is stood for by the products it belongs to.
-      if (installerFile && product->kind == kProductKindInstaller && product->patchOrLangPack) {
-        for (QORBProductRecord* parent : static_cast<QORBProductRecord*>(product)->parentProducts)
-          insertOnce(set, parent);
-      } else {
-        insertOnce(set, product);
-      }
-    }
+    for (ProductRecord* product : productsAffectedBy(*defect->file))
+      insertOnce(set, product);
   }
   return set;
+}
+
+std::vector<FileValueObject*> affectedFilesOf(const std::vector<std::unique_ptr<Defect>>& defects,
+                                              const ProductRecord* product) {
+  std::vector<FileValueObject*> files;
+  for (const std::unique_ptr<Defect>& defect : defects) {
+    std::vector<ProductRecord*> reached = productsAffectedBy(*defect->file);
+    if (std::find(reached.begin(), reached.end(), product) != reached.end())
+      files.push_back(defect->file);
+  }
+  return files;
+}
+
+std::vector<ProductRecord*> upToDateProducts(const std::vector<ProductRecord*>& affected,
+                                             const std::vector<ProductRecord*>& products) {
+  std::vector<ProductRecord*> result;
+  for (ProductRecord* product : products) {
+    bool isAffected = std::find(affected.begin(), affected.end(), product) != affected.end();
+    bool patchOrLangPack = product->kind == kProductKindInstaller && product->patchOrLangPack;
+    if (!isAffected && product->installed && !product->excluded && !patchOrLangPack)
+      result.push_back(product);
+  }
+  return result;
 }

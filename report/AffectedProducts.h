@@ -16,3 +16,12 @@ std::vector<ProductRecord*> productsOfFile(const FileValueObject& file);
 // Defect, a patch or language pack of the installer replaced by its parent
 // products, each product once, in the order first reached.
 std::vector<ProductRecord*> affectedProducts(const std::vector<std::unique_ptr<Defect>>& defects);
+
+// The files through which product entered the affected set, in defects order.
+std::vector<FileValueObject*> affectedFilesOf(const std::vector<std::unique_ptr<Defect>>& defects,
+                                              const ProductRecord* product);
+
+// The products shown as up to date: those of products that are installed,
+// not excluded, not affected, and no patch or language pack of the installer.
+std::vector<ProductRecord*> upToDateProducts(const std::vector<ProductRecord*>& affected,
+                                             const std::vector<ProductRecord*>& products);

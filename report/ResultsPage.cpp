@@ -2,9 +2,8 @@
 #include "report/ResultsPage.h"
 
 #include "finders/ProductRecord.h"
+#include "report/AffectedProducts.h"
 #include "util/Text.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -113,11 +112,7 @@ std::u16string buildResultsStatement(const std::vector<ProductRecord*>& affected
   }
 
   bool notAffectedHeading = false;
-  for (ProductRecord* product : products) {
-    bool isAffected = std::find(affected.begin(), affected.end(), product) != affected.end();
-    bool patchOrLangPack = product->kind == kProductKindInstaller && product->patchOrLangPack;
-    if (isAffected || !product->installed || product->excluded || patchOrLangPack)
-      continue;
+  for (ProductRecord* product : upToDateProducts(affected, products)) {
     if (!notAffectedHeading) {
       rows += headingBlock(texts.lookup("notAffectedProductRow"));
       height += kHeadingHeight;
