@@ -20,12 +20,11 @@ char32_t decodeUtf8(const std::string& text, size_t end, size_t& pos) {
   if (length == 0 || lead > 0xF4)
     return kReplacement;
   char32_t value = lead & (0x7F >> length);
-  size_t start = pos;
   for (int i = 1; i < length; ++i) {
-    if (pos >= end || (byte(pos) & 0xC0) != 0x80) {
-      pos = start; // resynchronise on the byte that broke the sequence
+    // A truncated sequence is one replacement; decoding resumes at the byte
+    // that broke it.
+    if (pos >= end || (byte(pos) & 0xC0) != 0x80)
       return kReplacement;
-    }
     value = (value << 6) | (byte(pos++) & 0x3F);
   }
   bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);

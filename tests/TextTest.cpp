@@ -1,0 +1,71 @@
+// The shared text helpers: conversions, ASCII folding, GUID text, escaping.
+#include "util/Text.h"
+
+#include <gtest/gtest.h>
+
+TEST(Text, Utf8RoundTripKeepsEveryPlane) {
+  std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80";
+  std::u16string wide;
+  ASSERT_TRUE(utf8ToWide(utf8, wide));
+  EXPECT_EQ(wide, u"Grüße € \U0001F600");
+  std::string back;
+  ASSERT_TRUE(wideToUtf8(wide, back));
+  EXPECT_EQ(back, utf8);
+}
+
+TEST(Text, ConversionStopsAtFirstZeroAndEmptyIsTrue) {
+  std::u16string wide = u"unchanged";
+  EXPECT_TRUE(utf8ToWide(std::string("ab\0cd", 5), wide));
+  EXPECT_EQ(wide, u"ab");
+  EXPECT_TRUE(utf8ToWide("", wide));
+  EXPECT_EQ(wide, u"");
+}
+
+TEST(Text, InvalidSequencesBecomeReplacementCharacters) {
+  std::u16string wide;
+  ASSERT_TRUE(utf8ToWide("a\xC0\xAF" "b\xE2\x82", wide));
+  EXPECT_EQ(wide, u"a\uFFFD\uFFFDb\uFFFD");
+  std::string narrow;
+  ASSERT_TRUE(wideToUtf8(std::u16string(u"x") + char16_t(0xD800) + u"y", narrow));
+  EXPECT_EQ(narrow, "x\xEF\xBF\xBDy");
+}
+
+TEST(Text, FoldingTouchesOnlyAsciiLetters) {
+  std::u16string text = u"abz-éß{}";
+  toUpperAscii(text);
+  EXPECT_EQ(text, u"ABZ-éß{}");
+}
+
+TEST(Text, SuffixAndContainsIgnoreAsciiCaseOnly) {
+  EXPECT_TRUE(endsWithNoCase(u"C:\\App\\LIB.Dll", u".dll"));
+  EXPECT_FALSE(endsWithNoCase(u"exe", u".exe"));
+  EXPECT_TRUE(endsWithNoCase(u".exe", u".EXE"));
+  EXPECT_TRUE(endsWithNoCase(u"", u""));
+  EXPECT_FALSE(endsWithNoCase(u"file.É", u".é"));
+  EXPECT_TRUE(containsNoCase(u"Signer{|}orvia systems CA", u"ORVIA SYSTEMS"));
+  EXPECT_TRUE(containsNoCase(u"anything", u""));
+  EXPECT_FALSE(containsNoCase(u"short", u"shorter"));
+}
+
+TEST(Text, GuidTextHasRegistryFormAndIsFresh) {
+  std::u16string first, second;
+  ASSERT_TRUE(newGuidString(first));
+  ASSERT_TRUE(newGuidString(second));
+  EXPECT_NE(first, second);
+  ASSERT_EQ(first.size(), 38u);
+  EXPECT_EQ(first.front(), u'{');
+  EXPECT_EQ(first.back(), u'}');
+  for (size_t i = 1; i < 37; ++i) {
+    char16_t c = first[i];
+    if (i == 9 || i == 14 || i == 19 || i == 24)
+      EXPECT_EQ(c, u'-');
+    else
+      EXPECT_TRUE((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F')) << i;
+  }
+}
+
+TEST(Text, EscapeBackslashesDoublesEach) {
+  EXPECT_EQ(escapeBackslashes(u"setApplicationPath('res://C:\\Tools\\app.exe/');"),
+            u"setApplicationPath('res://C:\\\\Tools\\\\app.exe/');");
+  EXPECT_EQ(escapeBackslashes(u"\\\\"), u"\\\\\\\\");
+}
