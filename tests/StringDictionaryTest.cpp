@@ -293,3 +293,19 @@ TEST(StringDictionary, HugeLinesAndManyEntriesLoadWhole) {
   EXPECT_EQ(lookup(dictionary, "$$$/ZFNK/huge"), huge);
   EXPECT_EQ(lookup(dictionary, "$$$/ZFNK/k9_4999"), u"v");
 }
+
+TEST(StringDictionary, LongChainsAreReleasedWithoutRecursion) {
+  // A million entries in one chain: releasing the head must not recurse
+  // once per entry.
+  const std::uint8_t key[] = {'k'};
+  auto dictionary = createDictionary();
+  auto& head = dictionary->chains[dravik_private::keyHash(key)];
+  for (int i = 0; i < 1000000; ++i) {
+    auto entry = std::make_unique<dravik_private::DictionaryEntry>(key, u"v");
+    entry->next = std::move(head);
+    head = std::move(entry);
+  }
+  EXPECT_EQ(lookup(dictionary, "k"), u"v");
+  dictionary.reset();
+  EXPECT_EQ(dictionary, nullptr);
+}
