@@ -16,6 +16,28 @@
 #include <string>
 #include <system_error>
 
+// Sets one environment variable for a scope and restores it after.
+class ScopedEnvironment {
+public:
+  ScopedEnvironment(const char* name, const std::string& value) : name(name) {
+    if (const char* old = std::getenv(name))
+      previous = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    if (previous)
+      setenv(name, previous->c_str(), 1);
+    else
+      unsetenv(name);
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+  const char* name;
+  std::optional<std::string> previous;
+};
+
 class TestPrefix {
 public:
   enum class Arch { Win32, Win64 };
