@@ -31,7 +31,7 @@ std::filesystem::path hostPath(const std::u16string& windowsPath) {
 // helper's log land in the fixture.
 struct Machine {
   explicit Machine(TestPrefix::Arch arch)
-      : prefix(arch), temp(prefix.root() / "tmp"),
+      : prefix(arch), temp(prefix.root / "tmp"),
         tmpdir("TMPDIR", (std::filesystem::create_directories(temp), temp.string())),
         user("USER", "tester") {}
   std::string log() const { return readHostFile(temp / "fennick-tg.log"); }

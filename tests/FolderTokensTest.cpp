@@ -17,7 +17,7 @@ namespace {
 class StandInHelper {
 public:
   explicit StandInHelper(const TestPrefix& machine, const std::optional<std::string>& tokenXml) {
-    folder = machine.root() / "scratch";
+    folder = machine.root / "scratch";
     std::filesystem::create_directories(folder);
     if (tokenXml)
       std::ofstream(folder / "prepared.xml") << *tokenXml;
@@ -160,7 +160,7 @@ TEST(FolderTokens, HelperWithoutUsableOutputAddsNothing) {
     EXPECT_TRUE(silent.ran());
     EXPECT_TRUE(tokens.empty());
   }
-  std::filesystem::remove_all(machine.root() / "scratch");
+  std::filesystem::remove_all(machine.root / "scratch");
   {
     StandInHelper garbled(machine, std::string("<win64><Common>C:\\x</win64>"));
     FolderTokenMap tokens;
