@@ -1,6 +1,8 @@
 // Decoding and verifying the Authenticode SignedData and its time-stamps.
 #include "platform/AuthenticodeSignature.h"
 
+#include "util/Calendar.h"
+
 #include <openssl/objects.h>
 
 #include <algorithm>
@@ -59,16 +61,6 @@ std::span<const std::uint8_t> sequenceOf(const ASN1_TYPE* value) {
   if (!value || value->type != V_ASN1_SEQUENCE)
     return {};
   return bytesOf(value->value.sequence);
-}
-
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
-  year -= month <= 2;
-  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
-  const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
 }
 
 // Ticks of the fraction of a second in a GeneralizedTime ("...SS.fffZ").
@@ -222,19 +214,20 @@ const EVP_MD* supportedDigest(const ASN1_OBJECT* algorithm) {
 
 bool fileTimeOf(const ASN1_TIME* time, FileTime& result) {
   struct tm calendar {};
-  if (!time || ASN1_TIME_to_tm(time, &calendar) != 1)
+  if (!time || ASN1_TIME_to_tm(time, &calendar) != 1 || calendar.tm_year + 1900 < 1601 ||
+      calendar.tm_year + 1900 > 30827)
     return false;
-  const std::int64_t days = daysFromCivil(calendar.tm_year + 1900,
-                                          static_cast<unsigned>(calendar.tm_mon + 1),
-                                          static_cast<unsigned>(calendar.tm_mday));
-  const std::int64_t seconds =
-      days * 86400 + calendar.tm_hour * 3600 + calendar.tm_min * 60 + calendar.tm_sec;
-  const std::int64_t unixTicksAtFileTimeZero = -static_cast<std::int64_t>(kFileTimeUnixEpoch);
-  if (seconds < unixTicksAtFileTimeZero / 10000000)
+  CalendarTime fields;
+  fields.year = static_cast<std::uint16_t>(calendar.tm_year + 1900);
+  fields.month = static_cast<std::uint16_t>(calendar.tm_mon + 1);
+  fields.day = static_cast<std::uint16_t>(calendar.tm_mday);
+  fields.hour = static_cast<std::uint16_t>(calendar.tm_hour);
+  fields.minute = static_cast<std::uint16_t>(calendar.tm_min);
+  fields.second = static_cast<std::uint16_t>(calendar.tm_sec);
+  FileTime whole;
+  if (!calendarToFileTime(fields, whole))
     return false;
-  result = FileTime::fromTicks(static_cast<std::uint64_t>(seconds * 10000000 +
-                                                          static_cast<std::int64_t>(kFileTimeUnixEpoch)) +
-                               fractionTicks(time));
+  result = FileTime::fromTicks(whole.ticks() + fractionTicks(time));
   return true;
 }
 
