@@ -46,6 +46,15 @@ bool pathIsDirectory(const std::u16string& path) {
   return host && stat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool getFileIdentity(const std::u16string& path, FileIdentity& identity) {
+  std::optional<std::string> host = toHostPath(path);
+  struct stat info;
+  if (!host || stat(host->c_str(), &info) != 0)
+    return false;
+  identity = {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
+  return true;
+}
+
 FileEnumeration::~FileEnumeration() { close(); }
 
 void FileEnumeration::close() {

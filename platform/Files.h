@@ -33,6 +33,10 @@ struct FileIdentity {
   friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
+// The identity of what path leads to (GetFileInformationByHandle's volume
+// serial number and file index); false when nothing is there.
+bool getFileIdentity(const std::u16string& path, FileIdentity& identity);
+
 // One entry of a directory enumeration.
 struct FindData {
   std::u16string name;     // the host's name as it is

@@ -1,0 +1,87 @@
+// The folder finder and its depth-first walk.
+#include "finders/FolderFinder.h"
+
+#include "finders/ProductRecord.h"
+#include "finders/ValueObject.h"
+#include "platform/Files.h"
+#include "util/Text.h"
+#include "validation/FileFilter.h"
+
+#include <algorithm>
+
+// The directories on the current walk path, by identity: a link that leads
+// back to one of them would make the walk endless.
+struct FolderFinder::WalkState {
+  std::vector<platform::FileIdentity> path;
+};
+
+FolderFinder::FolderFinder(std::u16string scratchFolder,
+                           std::vector<std::u16string> excludedSuffixes)
+    : FileFinder(std::move(scratchFolder), std::move(excludedSuffixes)) {}
+
+FolderFinder::FolderFinder(std::u16string scratchFolder,
+                           std::vector<std::u16string> excludedSuffixes,
+                           const std::u16string& displayName)
+    : FileFinder(std::move(scratchFolder), std::move(excludedSuffixes)),
+      product(std::make_unique<ProductRecord>()) {
+  product->displayName = displayName;
+}
+
+FolderFinder::~FolderFinder() = default;
+
+void FolderFinder::addFolder(const std::u16string& folder) { folders.insert(folder); }
+
+bool FolderFinder::isInstalled() {
+  for (const std::u16string& folder : folders) {
+    if (platform::pathIsDirectory(folder))
+      return true;
+  }
+  return false;
+}
+
+std::unique_ptr<FileValueObject> FolderFinder::createValueObject(const std::u16string& path) {
+  return std::make_unique<FileValueObject>(path, product.get());
+}
+
+bool FolderFinder::findFiles(FileFilter& filter, std::vector<FileValueObject*>& files) {
+  for (const std::u16string& folder : folders) {
+    WalkState state;
+    platform::FileIdentity root;
+    if (platform::getFileIdentity(folder, root))
+      state.path.push_back(root);
+    walkFolder(filter, files, folder, state, 0);
+  }
+  return true;
+}
+
+bool FolderFinder::walkFolder(FileFilter& filter, std::vector<FileValueObject*>& files,
+                              const std::u16string& folder, WalkState& state, int depth) {
+  platform::FileEnumeration enumeration;
+  platform::FindData entry;
+  if (!enumeration.findFirst(folder + u"\\*", entry))
+    return false;
+  do {
+    if (entry.name == u"." || entry.name == u"..")
+      continue;
+    std::u16string fullPath = folder + u"\\" + entry.name;
+    bool excluded = std::any_of(excludedSuffixes.begin(), excludedSuffixes.end(),
+                                [&](const std::u16string& suffix) {
+                                  return endsWithNoCase(fullPath, suffix);
+                                });
+    if (excluded)
+      continue;
+    if (entry.isDirectory) {
+      bool onPath = std::find(state.path.begin(), state.path.end(), entry.identity) !=
+                    state.path.end();
+      if (onPath || depth + 1 >= kMaxWalkDepth)
+        continue;
+      state.path.push_back(entry.identity);
+      walkFolder(filter, files, fullPath, state, depth + 1);
+      state.path.pop_back();
+    } else if (filter.accept(fullPath)) {
+      valueObjects.push_back(createValueObject(fullPath));
+      files.push_back(valueObjects.back().get());
+    }
+  } while (enumeration.findNext(entry));
+  return true;
+}

@@ -1,0 +1,40 @@
+// The state the scan worker shares with the user-interface thread, and the
+// scan driver that runs on the worker.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+#include <vector>
+
+class Defect;
+class ScanContext;
+
+class ScanJob {
+public:
+  ScanJob();
+  // Joins a finished worker; the controller never discards a running job.
+  ~ScanJob();
+  ScanJob(const ScanJob&) = delete;
+  ScanJob& operator=(const ScanJob&) = delete;
+
+  // The scan: lists every finder's files, validates each, records Defects
+  // and publishes progress (0..10 listing, 10..100 checking), then clears
+  // running. Runs on the worker thread.
+  void run();
+
+  // Starts the worker thread on this job (running and progress set before).
+  void startWorker();
+
+  std::thread workerThread;
+  std::vector<std::unique_ptr<Defect>> defects; // in the order found
+  ScanContext* context = nullptr;               // not owned
+  std::atomic<bool> running{false};
+  // Stored with release, read with acquire: a reader that sees 100 sees
+  // every Defect.
+  std::atomic<std::int32_t> progress{0};
+};
+
+// The worker thread's entry: runs the job and returns 0.
+int scanThreadEntry(ScanJob* job);
