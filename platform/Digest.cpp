@@ -1,13 +1,12 @@
 // MD5 and SHA-1 on OpenSSL's EVP interface (both are in the default provider).
 #include "platform/Digest.h"
 
-#include <openssl/evp.h>
+#include "platform/OpenSslPtr.h"
 
 namespace platform {
 
 struct DigestContext {
-  EVP_MD_CTX* context = nullptr;
-  ~DigestContext() { EVP_MD_CTX_free(context); }
+  EVP_MD_CTX_ptr context;
 };
 
 void DigestContextDeleter::operator()(DigestContext* context) const { delete context; }
@@ -15,8 +14,8 @@ void DigestContextDeleter::operator()(DigestContext* context) const { delete con
 Digest::Digest(DigestAlgorithm algorithm) : kind(algorithm) {
   const EVP_MD* type = algorithm == DigestAlgorithm::Md5 ? EVP_md5() : EVP_sha1();
   std::unique_ptr<DigestContext, DigestContextDeleter> created(new DigestContext);
-  created->context = EVP_MD_CTX_new();
-  if (!created->context || EVP_DigestInit_ex(created->context, type, nullptr) != 1)
+  created->context.reset(EVP_MD_CTX_new());
+  if (!created->context || EVP_DigestInit_ex(created->context.get(), type, nullptr) != 1)
     return;
   context = std::move(created);
 }
@@ -26,7 +25,7 @@ bool Digest::update(std::span<const std::uint8_t> bytes) {
     return false;
   if (bytes.empty())
     return true;
-  return EVP_DigestUpdate(context->context, bytes.data(), bytes.size()) == 1;
+  return EVP_DigestUpdate(context->context.get(), bytes.data(), bytes.size()) == 1;
 }
 
 bool Digest::update(std::string_view bytes) {
@@ -37,9 +36,8 @@ std::optional<std::vector<std::uint8_t>> Digest::value() const {
   if (!context)
     return std::nullopt;
   // Finish a copy so that the running state stays open for more bytes.
-  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> copy(EVP_MD_CTX_new(),
-                                                              &EVP_MD_CTX_free);
-  if (!copy || EVP_MD_CTX_copy_ex(copy.get(), context->context) != 1)
+  EVP_MD_CTX_ptr copy(EVP_MD_CTX_new());
+  if (!copy || EVP_MD_CTX_copy_ex(copy.get(), context->context.get()) != 1)
     return std::nullopt;
   std::vector<std::uint8_t> result(EVP_MAX_MD_SIZE);
   unsigned int size = 0;
