@@ -103,6 +103,17 @@ TEST(JarValidator, AffectedWhenTheVerifyingCertificateMatches) {
   EXPECT_EQ(validator.validate(archive("sha-digest.jar")), ValidationResult::Affected);
 }
 
+TEST(JarValidator, VendorArchivesAreAffectedUnderTheVendorCriteria) {
+  // The criteria the shipped configuration gives for archives.
+  JarValidator validator;
+  validator.companyName = u"Orvia Systems";
+  validator.certificateHash = u"BBCA7C15C27E00122C51451E9EF7B6A3EB56178D";
+  EXPECT_EQ(thumbprintOf("vendor"), validator.certificateHash);
+  EXPECT_EQ(validator.validate(archive("vendor-signed.jar")), ValidationResult::Affected);
+  EXPECT_EQ(validator.validate(archive("vendor-signed-sha1.jar")), ValidationResult::Affected);
+  EXPECT_EQ(validator.validate(archive("sha-digest.jar")), ValidationResult::Verified);
+}
+
 TEST(JarValidator, VerifiedButNotAffected) {
   JarValidator validator;
   validator.certificateHash = thumbprintOf("other");
