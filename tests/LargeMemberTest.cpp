@@ -47,3 +47,12 @@ TEST(LargeMember, FourGigabyteMemberIsStreamed) {
   EXPECT_EQ(validateLarge("zero-member.jar"), ValidationResult::Verified);
   EXPECT_LT(peakResidentKiB() - before, kAllowedGrowthKiB);
 }
+
+TEST(LargeMember, SignatureFileIsHeldAsReadNotAsDeclared) {
+  long before = peakResidentKiB();
+  ASSERT_GT(before, 0);
+  // 60 MiB declared, within the limit for META-INF/ members, one MiB held:
+  // read whole, and the block does not verify over those bytes.
+  EXPECT_EQ(validateLarge("declared-sf.jar"), ValidationResult::BadSignature);
+  EXPECT_LT(peakResidentKiB() - before, kAllowedGrowthKiB);
+}

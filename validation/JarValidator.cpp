@@ -88,9 +88,10 @@ bool hasExtension(std::string_view name, std::string_view extension) {
 }
 
 // Reads the first META-INF/ member (in central-directory order) with the
-// extension. Fails when there is none, when it cannot be opened, when it
-// declares more than the limit, or when it yields no bytes. Keeps exactly
-// the bytes that were read.
+// extension, whole. Fails when there is none, when it cannot be opened, when
+// it declares more than the limit, or when it yields no bytes. Keeps exactly
+// the bytes that were read; memory grows with the bytes that arrive, not
+// with the size the member declares.
 bool readMetaInfMember(unzFile archive, std::string_view extension, std::string& contents) {
   if (unzGoToFirstFile(archive) != UNZ_OK)
     return false;
@@ -108,12 +109,19 @@ bool readMetaInfMember(unzFile archive, std::string_view extension, std::string&
   OpenEntry open(archive);
   if (!open.isOpen())
     return false;
-  contents.assign(std::size_t(entry.uncompressedSize), '\0');
-  int read = unzReadCurrentFile(archive, contents.data(), unsigned(contents.size()));
-  if (read <= 0)
-    return false;
-  contents.resize(std::size_t(read));
-  return true;
+  contents.clear();
+  std::vector<char> chunk(kReadChunkSize);
+  while (contents.size() < entry.uncompressedSize) {
+    std::uint64_t left = entry.uncompressedSize - contents.size();
+    unsigned wanted = unsigned(std::min<std::uint64_t>(left, kReadChunkSize));
+    int read = unzReadCurrentFile(archive, chunk.data(), wanted);
+    if (read < 0)
+      return false;
+    if (read == 0)
+      break;
+    contents.append(chunk.data(), std::size_t(read));
+  }
+  return !contents.empty();
 }
 
 std::span<const std::uint8_t> asBytes(std::string_view text) {
