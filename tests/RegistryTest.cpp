@@ -134,6 +134,6 @@ TEST(Registry, PrefixHivesFollowTheirFiles) {
   ASSERT_TRUE(value.text(text));
   EXPECT_EQ(text, u"second, longer");
   EXPECT_FALSE(platform::loadRegistryHive(platform::RegistryRoot::LocalMachine)->is64Bit());
-  std::filesystem::remove(machine.root() / "system.reg");
+  std::filesystem::remove(machine.root / "system.reg");
   EXPECT_EQ(platform::loadRegistryHive(platform::RegistryRoot::LocalMachine), nullptr);
 }

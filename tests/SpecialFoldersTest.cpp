@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 
 namespace {
 
@@ -22,24 +20,6 @@ struct As64BitProcess {
   ~As64BitProcess() { platform::setProcessBitness(platform::ProcessBitness::Bits32); }
 };
 
-// Sets USER, the name the default profile folders carry, for one test.
-class ScopedUser {
-public:
-  explicit ScopedUser(const char* name) {
-    if (const char* old = std::getenv("USER"))
-      previous = old;
-    setenv("USER", name, 1);
-  }
-  ~ScopedUser() {
-    if (previous)
-      setenv("USER", previous->c_str(), 1);
-    else
-      unsetenv("USER");
-  }
-
-private:
-  std::optional<std::string> previous;
-};
 
 } // namespace
 
@@ -79,7 +59,7 @@ TEST(SpecialFolders, EitherSignMakesThePrefix64Bit) {
 
 TEST(SpecialFolders, MissingValuesFallBackToTheDefaultLayout) {
   TestPrefix machine({.arch = TestPrefix::Arch::Win64, .folderValues = false});
-  ScopedUser user("tester");
+  ScopedEnvironment user("USER", "tester");
   std::u16string home = u"C:\\users\\tester";
   EXPECT_EQ(folder(platform::CSIDL_PROGRAM_FILES), u"C:\\Program Files (x86)");
   EXPECT_EQ(folder(platform::CSIDL_PROGRAM_FILES_COMMON), u"C:\\Program Files (x86)\\Common Files");
@@ -100,7 +80,7 @@ TEST(SpecialFolders, MissingValuesFallBackToTheDefaultLayout) {
 
 TEST(SpecialFolders, RegistryValuesWinOverTheDefaults) {
   TestPrefix machine(TestPrefix::Arch::Win32);
-  ScopedUser user("tester");
+  ScopedEnvironment user("USER", "tester");
   machine.addMachineKeys(
       "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1\n"
       "\"ProgramFilesDir\"=\"D:\\\\Apps\\\\\"\n"

@@ -1,8 +1,8 @@
-// Fake machines for tests: a Wine-style prefix in a fresh temporary folder
-// (drive_c tree, dosdevices links, system.reg and user.reg in the registry
-// text format), made the platform's prefix for the object's lifetime. The
-// previous prefix and WINEPREFIX are restored and the folder removed at the
-// end.
+// Throw-away Wine-style prefixes for tests, made the machine for the
+// object's lifetime: a bare one (drive_c and the dosdevices links only), or a
+// 32- or 64-bit machine with the usual folders and system.reg and user.reg in
+// the registry text format. The previous prefix and WINEPREFIX are restored
+// and the folder removed at the end.
 #pragma once
 
 #include "platform/WindowsInstaller.h"
@@ -15,6 +15,29 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <unistd.h>
+
+// Sets one environment variable for a scope and restores it after.
+class ScopedEnvironment {
+public:
+  ScopedEnvironment(const char* name, const std::string& value) : name(name) {
+    if (const char* old = std::getenv(name))
+      previous = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    if (previous)
+      setenv(name, previous->c_str(), 1);
+    else
+      unsetenv(name);
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+  const char* name;
+  std::optional<std::string> previous;
+};
 
 class TestPrefix {
 public:
@@ -28,28 +51,30 @@ public:
     bool folderValues = true;  // system.reg carries the program files values
   };
 
-  TestPrefix() : TestPrefix(Options{}) {}
+  // A bare prefix: drive_c (empty) and dosdevices with c: and z:. Keys added
+  // later go into registry files that declare no architecture.
+  TestPrefix() {
+    options.archLine = false;
+    makeRoot();
+    std::filesystem::create_directories(root / "drive_c");
+    std::filesystem::create_directory_symlink("../drive_c", root / "dosdevices" / "c:");
+    platform::setPrefix(root.string());
+  }
+
+  // A machine of the given kind.
   explicit TestPrefix(Arch arch) : TestPrefix(Options{arch}) {}
-  explicit TestPrefix(const Options& options) : options(options) {
-    previousPrefix = platform::prefix();
-    if (const char* wine = std::getenv("WINEPREFIX"))
-      previousWinePrefix = wine;
-    std::string pattern = (std::filesystem::temp_directory_path() / "fennick-prefix-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-      std::abort();
-    rootPath = pattern;
-    std::filesystem::create_directories(rootPath / "dosdevices");
-    std::filesystem::create_symlink("/", rootPath / "dosdevices" / "z:");
+  explicit TestPrefix(const Options& options) : options(options), registryFiles(true) {
+    makeRoot();
     if (options.driveC) {
-      std::filesystem::create_directories(rootPath / "drive_c" / "windows" / "system32");
-      std::filesystem::create_directories(rootPath / "drive_c" / "Program Files" / "Common Files");
+      std::filesystem::create_directories(root / "drive_c" / "windows" / "system32");
+      std::filesystem::create_directories(root / "drive_c" / "Program Files" / "Common Files");
       if (options.arch == Arch::Win64) {
-        std::filesystem::create_directories(rootPath / "drive_c" / "Program Files (x86)" /
+        std::filesystem::create_directories(root / "drive_c" / "Program Files (x86)" /
                                             "Common Files");
         if (options.syswow64)
-          std::filesystem::create_directories(rootPath / "drive_c" / "windows" / "syswow64");
+          std::filesystem::create_directories(root / "drive_c" / "windows" / "syswow64");
       }
-      std::filesystem::create_symlink("../drive_c", rootPath / "dosdevices" / "c:");
+      std::filesystem::create_directory_symlink("../drive_c", root / "dosdevices" / "c:");
     }
     if (options.folderValues) {
       machineKeys = "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
@@ -62,7 +87,7 @@ public:
       machineKeys += "\n";
     }
     writeRegistry();
-    platform::setPrefix(rootPath.string());
+    platform::setPrefix(root.string());
   }
 
   ~TestPrefix() {
@@ -72,23 +97,30 @@ public:
     else
       unsetenv("WINEPREFIX");
     std::error_code ignored;
-    std::filesystem::remove_all(rootPath, ignored);
+    std::filesystem::permissions(root, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(root, ignored);
   }
 
   TestPrefix(const TestPrefix&) = delete;
   TestPrefix& operator=(const TestPrefix&) = delete;
 
-  const std::filesystem::path& root() const { return rootPath; }
-  std::filesystem::path driveC() const { return rootPath / "drive_c"; }
+  // The host path of a path under drive_c, given with forward slashes.
+  std::filesystem::path driveC(const std::string& relative = "") const {
+    return relative.empty() ? root / "drive_c" : root / "drive_c" / relative;
+  }
 
   // Appends keys and values, written in the registry text format, to
   // system.reg (HKEY_LOCAL_MACHINE) or user.reg (HKEY_CURRENT_USER).
+  // A bare prefix gets the files with the first keys.
   void addMachineKeys(const std::string& text) {
     machineKeys += text + "\n";
+    registryFiles = true;
     writeRegistry();
   }
   void addUserKeys(const std::string& text) {
     userKeys += text + "\n";
+    registryFiles = true;
     writeRegistry();
   }
 
@@ -112,12 +144,12 @@ public:
   }
 
   // Makes a folder or a file below drive_c (path relative to it, with "/").
-  std::filesystem::path makeFolder(const std::string& relative) {
+  std::filesystem::path makeFolder(const std::string& relative) const {
     std::filesystem::path path = driveC() / relative;
     std::filesystem::create_directories(path);
     return path;
   }
-  std::filesystem::path writeFile(const std::string& relative, const std::string& content) {
+  std::filesystem::path writeFile(const std::string& relative, const std::string& content = "x") const {
     std::filesystem::path path = driveC() / relative;
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << content;
@@ -148,15 +180,31 @@ public:
     return narrow;
   }
 
+  std::filesystem::path root;
+
 private:
+  void makeRoot() {
+    char pattern[] = "/tmp/fennick-prefix-XXXXXX";
+    if (!mkdtemp(pattern))
+      std::abort();
+    root = pattern;
+    previousPrefix = platform::prefix();
+    if (const char* wine = std::getenv("WINEPREFIX"))
+      previousWinePrefix = wine;
+    std::filesystem::create_directories(root / "dosdevices");
+    std::filesystem::create_directory_symlink("/", root / "dosdevices" / "z:");
+  }
+
   void writeRegistry() {
+    if (!registryFiles)
+      return;
     std::string arch = options.arch == Arch::Win64 ? "win64" : "win32";
-    std::ofstream system(rootPath / "system.reg", std::ios::binary | std::ios::trunc);
+    std::ofstream system(root / "system.reg", std::ios::binary | std::ios::trunc);
     system << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n";
     if (options.archLine)
       system << "#arch=" << arch << "\n\n";
     system << machineKeys;
-    std::ofstream user(rootPath / "user.reg", std::ios::binary | std::ios::trunc);
+    std::ofstream user(root / "user.reg", std::ios::binary | std::ios::trunc);
     user << "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n";
     if (options.archLine)
       user << "#arch=" << arch << "\n\n";
@@ -164,7 +212,7 @@ private:
   }
 
   Options options;
-  std::filesystem::path rootPath;
+  bool registryFiles = false; // system.reg and user.reg are written
   std::string previousPrefix;
   std::optional<std::string> previousWinePrefix;
   std::string machineKeys;

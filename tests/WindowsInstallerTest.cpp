@@ -57,7 +57,7 @@ TEST(WindowsInstaller, UnknownProductsAndMalformedCodesFail) {
   EXPECT_EQ(ask(u"12345678-ABCD-EF01-2345-6789ABCDEF01", u"InstallLocation").result,
             platform::kErrorInvalidParameter);
   EXPECT_EQ(ask(kKnown, u"NoSuchProperty").result, platform::kErrorUnknownProperty);
-  std::filesystem::remove(machine.root() / "system.reg");
+  std::filesystem::remove(machine.root / "system.reg");
   EXPECT_EQ(ask(kKnown, u"InstallLocation").result, platform::kErrorUnknownProduct);
 }
 
