@@ -13,6 +13,7 @@
 #include "platform/WindowsNamespace.h"
 #include "util/Calendar.h"
 #include "util/Text.h"
+#include "validation/JarValidator.h"
 #include "validation/PEValidator.h"
 #include "validation/ValidationResult.h"
 
@@ -148,13 +149,14 @@ FileReport checkPe(const std::string& path, const PEValidator& validator) {
   return report;
 }
 
-// Signed archives: not checked yet. The archive validator takes the same
-// criteria as the PE one and fills validator, result and signer here.
-FileReport checkArchive(const std::string& path, const Options&) {
+// Signed archives: no trust check runs, so there is no trust status.
+FileReport checkArchive(const std::string& path, JarValidator& validator) {
   FileReport report;
   report.path = path;
   report.validator = "JAR";
-  report.note = "signed archives are not supported yet";
+  SignerInfo signer;
+  report.result = validator.check(windowsPathOf(path), signer);
+  report.signer = signer;
   return report;
 }
 
@@ -253,13 +255,18 @@ int main(int argc, char** argv) {
   peValidator.companyName = options.company;
   peValidator.startDate = options.start;
   peValidator.endDate = options.end;
+  JarValidator jarValidator;
+  jarValidator.certificateHash = options.hash;
+  jarValidator.companyName = options.company;
+  jarValidator.startDate = options.start;
+  jarValidator.endDate = options.end;
 
   bool anyAffected = false;
   if (options.json)
     std::printf("[");
   for (std::size_t i = 0; i < options.paths.size(); ++i) {
     const std::string& path = options.paths[i];
-    FileReport report = typeOf(path, options) == FileType::Archive ? checkArchive(path, options)
+    FileReport report = typeOf(path, options) == FileType::Archive ? checkArchive(path, jarValidator)
                                                                    : checkPe(path, peValidator);
     anyAffected = anyAffected || report.result == ValidationResult::Affected;
     if (options.json)
