@@ -66,7 +66,8 @@ TEST(WinTrust, StatusOfEveryKindOfFile) {
       {"anchored-64.exe", kTrustSuccess},       // anchored at a trusted intermediate
       {"nested-32.exe", kTrustSuccess},
       {"padded-32.exe", kTrustSuccess},         // bytes after the block inside the entry
-      {"two-entries-32.exe", kTrustSuccess},    // the first of two entries is the signature
+      {"two-entries-32.exe", kTrustSuccess},
+      {"indefinite-length-32.exe", kTrustSuccess}, // BER block    // the first of two entries is the signature
       {"tampered-checksum-32.exe", kTrustSuccess},
       {"unsigned-32.exe", kTrustNoSignature},
       {"unsigned-64.exe", kTrustNoSignature},

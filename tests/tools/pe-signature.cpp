@@ -15,6 +15,9 @@
 //       rewrites wRevision and wCertificateType of the first WIN_CERTIFICATE
 //   pe-signature table-past-end IN OUT
 //       makes the certificate table's directory entry reach past the file end
+//   pe-signature indefinite-length IN OUT
+//       re-encodes the block's outermost SEQUENCE with an indefinite length
+//       (BER, as some signing tools write)
 //   pe-signature second-entry IN OUT OTHER
 //       appends the first WIN_CERTIFICATE of the signed image OTHER to IN's
 //       certificate table as a second entry, as images signed twice carry
@@ -246,6 +249,20 @@ Bytes firstEntry(const Bytes& image) {
   return bytes;
 }
 
+void indefiniteLength(const Bytes& image, const std::string& out) {
+  PKCS7* signature = readSignature(image);
+  Bytes der = encode(signature);
+  PKCS7_free(signature);
+  // Skip the outer tag and its definite length; wrap the contents anew.
+  std::size_t header = 2;
+  if (der[1] & 0x80)
+    header += der[1] & 0x7F;
+  Bytes ber = {0x30, 0x80};
+  ber.insert(ber.end(), der.begin() + header, der.end());
+  ber.insert(ber.end(), {0x00, 0x00});
+  writeFile(out, withSignature(image, ber));
+}
+
 void secondEntry(const Bytes& image, const std::string& out, const Bytes& other) {
   std::size_t entry = certificateEntry(image);
   std::uint32_t table = read32(image, entry);
@@ -286,6 +303,8 @@ int main(int argc, char** argv) {
               std::strtoul(args[4].c_str(), nullptr, 0));
   else if (command == "table-past-end" && args.size() == 3)
     tablePastEnd(image, out);
+  else if (command == "indefinite-length" && args.size() == 3)
+    indefiniteLength(image, out);
   else if (command == "second-entry" && args.size() == 4)
     secondEntry(image, out, readFile(args[3]));
   else
