@@ -111,7 +111,7 @@ compare() {
   awk -v label="$label" -v n="$#" -v bytes="$bytes" \
     -v dw="$digest_wall" -v dc="$digest_cpu" -v ow="$ours_wall" -v oc="$ours_cpu" \
     -v tw="$theirs_wall" -v tc="$theirs_cpu" 'BEGIN {
-      printf "%-12s %4d %8.1f | %7.3f %7.3f | %7.3f %7.3f | %7.3f %7.3f | %5.2f %5.2f | %5.1f %5.1f\n",
+      printf "%-9s %5d %8.1f | %7.3f %7.3f | %7.3f %7.3f | %7.3f %7.3f | %5.2f %5.2f | %5.1f %5.1f\n",
         label, n, bytes / 1048576, dw, dc, ow, oc, tw, tc, ow / dw, oc / dc, tw / ow, tc / oc
     }'
 }
@@ -127,8 +127,8 @@ done
 echo "Best of $rounds rounds, page cache warm; times in seconds, wall and processor (user+system)."
 echo "ratio A: fennick-verify / openssl dgst -sha256 (goal 1.25 or less)"
 echo "ratio B: osslsigncode verify, one run per file / fennick-verify (goal 10 or more)"
-echo "                        |  openssl dgst   | fennick-verify  |  osslsigncode   |  ratio A    |  ratio B"
-echo "images      files    MB |    wall     cpu |    wall     cpu |    wall     cpu |  wall   cpu |  wall   cpu"
+echo "                         |  openssl dgst   | fennick-verify  |  osslsigncode   |  ratio A    |  ratio B"
+echo "images    files       MB |    wall     cpu |    wall     cpu |    wall     cpu |  wall   cpu |  wall   cpu"
 compare "all" "${files[@]}"
 compare "< 1 MB" "${small[@]}"
 compare "1-10 MB" "${medium[@]}"
