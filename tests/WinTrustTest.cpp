@@ -86,6 +86,7 @@ TEST(WinTrust, StatusOfEveryKindOfFile) {
       {"expired-32.exe", kCertExpired},
       {"expired-late-rfc3161-32.exe", kCertExpired},
       {"wrongusage-32.exe", kCertWrongUsage},
+      {"restricted-ca-64.exe", kCertWrongUsage}, // an issuer's usages bind the signer
       {"untrusted-32.exe", kCertUntrustedRoot},
       {"chaining-32.exe", kCertChaining},
       {"bad-rfc3161-32.exe", kTrustTimeStamp},

@@ -17,6 +17,7 @@ declare -A expected_difference=(
   [appended-32.exe]="broken none: the digest covers bytes behind the certificate table, as the platform's does; osslsigncode ignores a signature that does not end the file"
   [anchored-64.exe]="valid untrusted: every certificate of Root anchors a chain, a trusted intermediate too; osslsigncode needs a self-signed anchor"
   [two-entries-32.exe]="valid none: a certificate table of two WIN_CERTIFICATE entries (as signed UEFI images carry) is read as the platform reads it, the first entry being the signature; osslsigncode calls such a table corrupted"
+  [restricted-ca-64.exe]="untrusted valid: the extended key usages of the whole chain bind the signer, and its CA allows server authentication only; osslsigncode checks the signer's usages alone"
   [distrusted-64.exe]="untrusted valid: the signer is in the Disallowed store, which osslsigncode does not have"
   [revoked-32.exe]="untrusted valid: the signer is revoked by a CRL of the local store; osslsigncode checks CRLs only when given -CRLfile, and then wants one for every issuer"
   [bad-rfc3161-32.exe]="untrusted valid: a time-stamp that does not verify fails the check; osslsigncode then judges the signature as of now"
