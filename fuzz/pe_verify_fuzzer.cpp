@@ -1,8 +1,9 @@
 // libFuzzer target: the Authenticode check of an arbitrary byte string as a
 // PE image, through the PE headers, the certificate table, the PKCS#7
-// block, its signer and time-stamps, and the chain policy. When
-// FENNICK_FUZZ_TRUST names a folder of trusted certificates (the fixtures'
-// trust/trusted), chains can verify and the policy code is reached too.
+// block, its signer and time-stamps, and the chain policy. The fixtures'
+// trusted certificates (FENNICK_FUZZ_TRUST, by default those of
+// build/fixtures/authenticode, when they are there) let chains verify, so
+// that the policy code is reached too. Seeds: the PE fixtures.
 #include "platform/AuthenticodeCheck.h"
 #include "platform/TrustStores.h"
 
@@ -18,7 +19,7 @@ const platform::TrustStores& fuzzStores() {
   static const std::shared_ptr<const platform::TrustStores> stores = [] {
     platform::TrustStoreLocations locations;
     const char* trusted = std::getenv("FENNICK_FUZZ_TRUST");
-    locations.trusted = trusted ? trusted : "";
+    locations.trusted = trusted ? trusted : "build/fixtures/authenticode/trust/trusted";
     locations.systemRoots = false;
     return platform::loadTrustStores(locations);
   }();

@@ -73,7 +73,7 @@ while IFS=$'\t' read -r path status; do
   else
     echo "known difference $name: ${listed#*: }"
   fi
-done < <("$verify" --json "$fixtures"/pe/* |
+done < <("$verify" --json --type pe "$fixtures"/pe/* |
   sed -n 's/^.*"path": "\([^"]*\)".*"trustStatus": "\(0x[0-9A-F]*\)".*$/\1\t\2/p')
 
 for name in "${!expected_difference[@]}"; do

@@ -1,0 +1,95 @@
+// File operations on Windows paths: existence, enumeration, writing,
+// deleting (the read-only rule) and folder creation codes.
+#include "platform/Files.h"
+#include "TestPrefix.h"
+#include "util/FileHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace fs = std::filesystem;
+
+TEST(Files, ExistenceAndDirectoryTests) {
+  TestPrefix prefix;
+  prefix.writeFile("dir/file.txt");
+  EXPECT_TRUE(platform::pathFileExists(u"C:\\dir\\file.txt"));
+  EXPECT_TRUE(platform::pathFileExists(u"C:\\DIR"));
+  EXPECT_TRUE(platform::pathIsDirectory(u"c:\\dir"));
+  EXPECT_FALSE(platform::pathIsDirectory(u"C:\\dir\\file.txt"));
+  EXPECT_FALSE(platform::pathFileExists(u"C:\\dir\\missing"));
+  EXPECT_FALSE(platform::pathFileExists(u"Q:\\dir"));
+}
+
+TEST(Files, EnumerationGivesNamesAndDirectoryAttributeLinksIncluded) {
+  TestPrefix prefix;
+  prefix.writeFile("top/a.dll");
+  fs::create_directories(prefix.driveC("top/sub"));
+  fs::create_directory_symlink(prefix.driveC("top/sub"), prefix.driveC("top/link"));
+  platform::FileEnumeration enumeration;
+  platform::FindData entry;
+  ASSERT_TRUE(enumeration.findFirst(u"C:\\top\\*", entry));
+  std::set<std::u16string> directories, files, links;
+  do {
+    (entry.isDirectory ? directories : files).insert(entry.name);
+    if (entry.isLink)
+      links.insert(entry.name);
+  } while (enumeration.findNext(entry));
+  EXPECT_EQ(enumeration.lastError(), platform::kErrorNoMoreFiles);
+  EXPECT_EQ(files, (std::set<std::u16string>{u"a.dll"}));
+  EXPECT_EQ(directories, (std::set<std::u16string>{u".", u"..", u"sub", u"link"}));
+  EXPECT_EQ(links, (std::set<std::u16string>{u"link"}));
+
+  platform::FileEnumeration missing;
+  EXPECT_FALSE(missing.findFirst(u"C:\\nowhere\\*", entry));
+  EXPECT_FALSE(missing.findFirst(u"C:\\top\\a.dll\\*", entry));
+}
+
+TEST(Files, WriteCreatesAlwaysButNeverOverwritesReadOnly) {
+  TestPrefix prefix;
+  const std::uint8_t first[] = {'o', 'n', 'e', '!'};
+  const std::uint8_t second[] = {'t', 'w'};
+  ASSERT_TRUE(writeFile(u"C:\\f.bin", first, sizeof first));
+  ASSERT_TRUE(writeFile(u"C:\\f.bin", second, sizeof second));
+  EXPECT_EQ(fs::file_size(prefix.driveC("f.bin")), 2u);
+  fs::permissions(prefix.driveC("f.bin"), fs::perms::owner_write, fs::perm_options::remove);
+  EXPECT_FALSE(writeFile(u"C:\\f.bin", first, sizeof first));
+  EXPECT_FALSE(platform::deleteFile(u"C:\\f.bin"));
+  EXPECT_TRUE(fs::exists(prefix.driveC("f.bin")));
+  EXPECT_FALSE(writeFile(u"C:\\no\\such\\folder\\f.bin", first, sizeof first));
+}
+
+TEST(Files, DeleteAndRemoveNeverFollowLinks) {
+  TestPrefix prefix;
+  prefix.writeFile("outside/keep.txt");
+  fs::create_directories(prefix.driveC("tree"));
+  fs::create_directory_symlink(prefix.driveC("outside"), prefix.driveC("tree/dirlink"));
+  fs::create_symlink(prefix.driveC("outside/keep.txt"), prefix.driveC("tree/filelink"));
+  EXPECT_FALSE(platform::deleteFile(u"C:\\tree"));
+  EXPECT_TRUE(platform::deleteFile(u"C:\\tree\\filelink"));
+  EXPECT_TRUE(platform::removeDirectory(u"C:\\tree\\dirlink"));
+  EXPECT_TRUE(fs::exists(prefix.driveC("outside/keep.txt")));
+  EXPECT_FALSE(platform::removeDirectory(u"C:\\outside"));  // not empty
+  EXPECT_TRUE(platform::removeDirectory(u"C:\\tree"));
+}
+
+TEST(Files, CreateDirectoryReportsWindowsCodes) {
+  TestPrefix prefix;
+  EXPECT_EQ(platform::shCreateDirectoryEx(u"C:\\a\\b\\c"), platform::kErrorSuccess);
+  EXPECT_TRUE(fs::is_directory(prefix.driveC("a/b/c")));
+  EXPECT_EQ(platform::shCreateDirectoryEx(u"C:\\A\\B\\C"), platform::kErrorAlreadyExists);
+  prefix.writeFile("plain");
+  // A file in the way is no folder: creation fails instead of claiming success.
+  EXPECT_NE(platform::shCreateDirectoryEx(u"C:\\plain"), platform::kErrorAlreadyExists);
+  EXPECT_NE(platform::shCreateDirectoryEx(u"C:\\plain\\sub"), platform::kErrorSuccess);
+  EXPECT_NE(platform::shCreateDirectoryEx(u"Q:\\x"), platform::kErrorSuccess);
+}
+
+TEST(Files, Utf8PathHelpers) {
+  TestPrefix prefix;
+  prefix.writeFile("gone.db");
+  EXPECT_TRUE(fileExists("C:\\gone.db"));
+  EXPECT_TRUE(deleteFileIfExists("C:\\gone.db"));
+  EXPECT_FALSE(fileExists("C:\\gone.db"));
+  EXPECT_TRUE(deleteFileIfExists("C:\\gone.db"));
+}

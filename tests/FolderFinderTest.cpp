@@ -1,0 +1,144 @@
+// The folder finder: which files a walk lists, in which order, and what it
+// never does (enter excluded folders, loop through links).
+#include "finders/FolderFinder.h"
+#include "finders/ProductRecord.h"
+#include "finders/ValueObject.h"
+#include "TestPrefix.h"
+#include "validation/FileFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+CustomFileFilter dllAndExeFilter() {
+  CustomFileFilter filter;
+  filter.addExtension(u".dll");
+  filter.addExtension(u".exe");
+  return filter;
+}
+
+std::vector<std::u16string> listPaths(FolderFinder& finder, FileFilter& filter) {
+  std::vector<FileValueObject*> files;
+  finder.findFiles(filter, files);
+  std::vector<std::u16string> paths;
+  for (FileValueObject* file : files)
+    paths.push_back(file->path);
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+} // namespace
+
+TEST(FolderFinder, ListsAcceptedFilesWithTheirProduct) {
+  TestPrefix prefix;
+  prefix.writeFile("App/main.EXE");
+  prefix.writeFile("App/readme.txt");
+  prefix.writeFile("App/lib/core.dll");
+  prefix.writeFile("App/plugins.dll/inner.txt"); // a folder named like a library
+  FolderFinder finder(u"", {}, u"My App");
+  finder.addFolder(u"C:\\App");
+  CustomFileFilter filter = dllAndExeFilter();
+  std::vector<FileValueObject*> files;
+  ASSERT_TRUE(finder.findFiles(filter, files));
+  ASSERT_EQ(files.size(), 2u);
+  for (FileValueObject* file : files) {
+    EXPECT_EQ(file->product, finder.product.get());
+    EXPECT_EQ(file->product->displayName, u"My App");
+  }
+  EXPECT_EQ(listPaths(finder, filter),
+            (std::vector<std::u16string>{u"C:\\App\\lib\\core.dll", u"C:\\App\\main.EXE"}));
+  EXPECT_EQ(finder.valueObjects.size(), 4u); // two walks, two entries each
+}
+
+TEST(FolderFinder, InstalledWhenAnyFolderExists) {
+  TestPrefix prefix;
+  FolderFinder finder(u"", {}, u"P");
+  finder.addFolder(u"C:\\Missing");
+  EXPECT_FALSE(finder.isInstalled());
+  CustomFileFilter filter = dllAndExeFilter();
+  EXPECT_TRUE(listPaths(finder, filter).empty());
+  fs::create_directories(prefix.driveC("Present"));
+  finder.addFolder(u"C:\\Present");
+  EXPECT_TRUE(finder.isInstalled());
+}
+
+TEST(FolderFinder, FoldersDifferingInCaseAreBothWalkedAndNestedOnesTwice) {
+  TestPrefix prefix;
+  prefix.writeFile("Suite/a.dll");
+  prefix.writeFile("Suite/Sub/b.dll");
+  FolderFinder finder(u"", {}, u"P");
+  finder.addFolder(u"C:\\Suite");
+  finder.addFolder(u"C:\\SUITE");
+  finder.addFolder(u"C:\\Suite");
+  finder.addFolder(u"C:\\Suite\\Sub");
+  EXPECT_EQ(finder.folders.size(), 3u);
+  CustomFileFilter filter = dllAndExeFilter();
+  EXPECT_EQ(listPaths(finder, filter),
+            (std::vector<std::u16string>{u"C:\\SUITE\\Sub\\b.dll", u"C:\\SUITE\\a.dll",
+                                         u"C:\\Suite\\Sub\\b.dll", u"C:\\Suite\\Sub\\b.dll",
+                                         u"C:\\Suite\\a.dll"}));
+}
+
+TEST(FolderFinder, ExcludedSuffixesSkipEntriesButNeverTheConfiguredFolder) {
+  TestPrefix prefix;
+  prefix.writeFile("Suite/a.dll");
+  prefix.writeFile("Suite/Backup/old.dll");
+  prefix.writeFile("MyApp/Cache/c.dll");
+  prefix.writeFile("Suite/skip.exe");
+  FolderFinder finder(u"", {u"suite\\backup", u"App\\Cache", u"SKIP.EXE"}, u"P");
+  finder.addFolder(u"C:\\Suite");
+  finder.addFolder(u"C:\\Suite\\Backup");
+  finder.addFolder(u"C:\\MyApp");
+  CustomFileFilter filter = dllAndExeFilter();
+  EXPECT_EQ(listPaths(finder, filter),
+            (std::vector<std::u16string>{u"C:\\Suite\\Backup\\old.dll", u"C:\\Suite\\a.dll"}));
+}
+
+TEST(FolderFinder, EmptySuffixExcludesEverything) {
+  TestPrefix prefix;
+  prefix.writeFile("App/a.dll");
+  FolderFinder finder(u"", {u""}, u"P");
+  finder.addFolder(u"C:\\App");
+  CustomFileFilter filter = dllAndExeFilter();
+  EXPECT_TRUE(listPaths(finder, filter).empty());
+}
+
+TEST(FolderFinder, TrailingBackslashDoublesTheSeparator) {
+  TestPrefix prefix;
+  prefix.writeFile("X/file.dll");
+  FolderFinder finder(u"", {}, u"P");
+  finder.addFolder(u"C:\\X\\");
+  CustomFileFilter filter = dllAndExeFilter();
+  EXPECT_EQ(listPaths(finder, filter), (std::vector<std::u16string>{u"C:\\X\\\\file.dll"}));
+}
+
+TEST(FolderFinder, LinksAreWalkedButCyclesAreNot) {
+  TestPrefix prefix;
+  prefix.writeFile("App/a.dll");
+  prefix.writeFile("Shared/s.dll");
+  fs::create_directory_symlink(prefix.driveC("Shared"), prefix.driveC("App/shared"));
+  fs::create_directory_symlink(prefix.driveC("App"), prefix.driveC("App/loop"));
+  fs::create_directory_symlink(prefix.driveC("App"), prefix.driveC("Shared/back"));
+  FolderFinder finder(u"", {}, u"P");
+  finder.addFolder(u"C:\\App");
+  CustomFileFilter filter = dllAndExeFilter();
+  EXPECT_EQ(listPaths(finder, filter),
+            (std::vector<std::u16string>{u"C:\\App\\a.dll", u"C:\\App\\shared\\s.dll"}));
+}
+
+TEST(FolderFinder, DepthIsBounded) {
+  TestPrefix prefix;
+  std::string deep = "Deep";
+  for (int i = 0; i < FolderFinder::kMaxWalkDepth + 5; ++i)
+    deep += "/d";
+  prefix.writeFile(deep + "/far.dll");
+  prefix.writeFile("Deep/near.dll");
+  FolderFinder finder(u"", {}, u"P");
+  finder.addFolder(u"C:\\Deep");
+  CustomFileFilter filter = dllAndExeFilter();
+  EXPECT_EQ(listPaths(finder, filter), (std::vector<std::u16string>{u"C:\\Deep\\near.dll"}));
+}

@@ -1,0 +1,220 @@
+// The scan driver on its worker thread: the progress it publishes, the
+// Defects it records and the order of its last two stores.
+#include "finders/FolderFinder.h"
+#include "finders/ValueObject.h"
+#include "session/Defect.h"
+#include "session/ScanContext.h"
+#include "session/ScanJob.h"
+#include "TestPrefix.h"
+#include "validation/FileFilter.h"
+#include "validation/ValidationResult.h"
+#include "validation/ValidatorBase.h"
+#include "validation/ValidatorFactory.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records the progress visible when each step starts: together with the
+// value at the end this is every value the driver published.
+struct ProgressLog {
+  ScanJob* job = nullptr;
+  std::vector<std::int32_t> seen;
+  void record() { seen.push_back(job->progress.load(std::memory_order_acquire)); }
+};
+
+class RecordingFinder : public FolderFinder {
+public:
+  RecordingFinder(ProgressLog& log, const std::u16string& name)
+      : FolderFinder(u"", {}, name), log(log) {}
+  bool findFiles(FileFilter& filter, std::vector<FileValueObject*>& files) override {
+    log.record();
+    return FolderFinder::findFiles(filter, files);
+  }
+  ProgressLog& log;
+};
+
+// Affected for every path containing "bad", verified otherwise.
+class RecordingValidator : public ValidatorBase {
+public:
+  explicit RecordingValidator(ProgressLog& log) : log(log) {}
+  int validate(std::u16string path) override {
+    log.record();
+    checked.push_back(path);
+    return path.find(u"bad") != std::u16string::npos ? ValidationResult::Affected
+                                                     : ValidationResult::Verified;
+  }
+  ProgressLog& log;
+  std::vector<std::u16string> checked;
+};
+
+struct Session {
+  Session() { log.job = &job; }
+  ~Session() {
+    if (job.workerThread.joinable())
+      job.workerThread.join();
+  }
+
+  // Adds one finder over C:\<folder>, which holds `files` .dll files (and a
+  // .txt the filter refuses).
+  void addFinder(TestPrefix& prefix, const std::string& folder, int files,
+                 const std::string& badName = "") {
+    for (int i = 0; i < files; ++i)
+      prefix.writeFile(folder + "/f" + std::to_string(i) + ".dll");
+    if (!badName.empty())
+      prefix.writeFile(folder + "/" + badName);
+    prefix.writeFile(folder + "/notes.txt");
+    std::u16string name(folder.begin(), folder.end());
+    auto finder = std::make_unique<RecordingFinder>(log, name);
+    finder->addFolder(u"C:\\" + name);
+    context.products.push_back(finder->product.get());
+    context.finders.push_back(std::move(finder));
+  }
+
+  RecordingValidator* configure() {
+    auto filter = std::make_unique<CustomFileFilter>();
+    filter->addExtension(u".dll");
+    auto factory = std::make_unique<CustomValidatorFactory>();
+    auto validator = std::make_unique<RecordingValidator>(log);
+    factory->registerValidator(u".dll", validator.get());
+    RecordingValidator* raw = validator.get();
+    context.validators.push_back(std::move(validator));
+    context.fileFilter = std::move(filter);
+    context.validatorFactory = std::move(factory);
+    return raw;
+  }
+
+  // Starts the scan the way the controller does and waits for the end.
+  void scan() {
+    job.context = &context;
+    job.progress = 0;
+    job.running = true;
+    job.startWorker();
+    job.workerThread.join();
+  }
+
+  std::vector<std::int32_t> published() const {
+    std::vector<std::int32_t> values(log.seen.begin() + 1, log.seen.end());
+    values.push_back(job.progress.load());
+    return values;
+  }
+
+  ScanContext context;
+  ScanJob job;
+  ProgressLog log;
+};
+
+} // namespace
+
+TEST(ScanDriver, ListingPublishesTruncatedTenths) {
+  TestPrefix prefix;
+  for (int finders : {3, 7}) {
+    Session session;
+    session.configure();
+    // The last finder lists one file, whose check makes the 10 visible.
+    for (int i = 0; i < finders; ++i)
+      session.addFinder(prefix, "L" + std::to_string(finders) + "_" + std::to_string(i),
+                        i == finders - 1 ? 1 : 0);
+    session.scan();
+    std::vector<std::int32_t> expected =
+        finders == 3 ? std::vector<std::int32_t>{3, 6, 10}
+                     : std::vector<std::int32_t>{1, 2, 4, 5, 7, 8, 10};
+    expected.push_back(100);
+    EXPECT_EQ(session.published(), expected) << finders << " finders";
+  }
+}
+
+TEST(ScanDriver, CheckingPublishesNinetiethsAfterTen) {
+  TestPrefix prefix;
+  const std::map<int, std::vector<std::int32_t>> worked = {
+      {3, {40, 70, 100}},
+      {7, {22, 35, 48, 61, 74, 87, 100}},
+      {10, {19, 28, 37, 46, 55, 64, 73, 82, 91, 100}}};
+  for (const auto& [count, values] : worked) {
+    Session session;
+    session.configure();
+    session.addFinder(prefix, "N" + std::to_string(count), count);
+    session.scan();
+    std::vector<std::int32_t> expected{10};
+    expected.insert(expected.end(), values.begin(), values.end());
+    EXPECT_EQ(session.published(), expected) << count << " files";
+    EXPECT_FALSE(session.job.running);
+  }
+}
+
+TEST(ScanDriver, NoFindersGoesStraightToHundred) {
+  Session session;
+  session.configure();
+  session.scan();
+  EXPECT_EQ(session.job.progress, 100);
+  EXPECT_TRUE(session.job.defects.empty());
+  EXPECT_FALSE(session.job.running);
+}
+
+TEST(ScanDriver, DefectsFollowTheFileListAndPointAtItsEntries) {
+  TestPrefix prefix;
+  Session session;
+  RecordingValidator* validator = session.configure();
+  session.addFinder(prefix, "First", 2, "bad1.dll");
+  session.addFinder(prefix, "Second", 1, "bad2.dll");
+  // The same folder again: its files are listed and checked twice.
+  static_cast<FolderFinder*>(session.context.finders.back().get())->addFolder(u"C:\\second");
+  session.scan();
+  ASSERT_EQ(validator->checked.size(), 3u + 2u * 2u);
+  std::vector<std::u16string> defectPaths;
+  for (const auto& defect : session.job.defects)
+    defectPaths.push_back(defect->file->path);
+  EXPECT_EQ(defectPaths, (std::vector<std::u16string>{u"C:\\First\\bad1.dll",
+                                                      u"C:\\Second\\bad2.dll",
+                                                      u"C:\\second\\bad2.dll"}));
+  ASSERT_EQ(session.job.defects.size(), 3u);
+  EXPECT_NE(session.job.defects[1]->file, session.job.defects[2]->file);
+  EXPECT_EQ(session.job.defects[0]->file->product, session.context.products[0]);
+}
+
+TEST(ScanDriver, FilesWithoutValidatorDoNotAdvanceTheCount) {
+  TestPrefix prefix;
+  Session session;
+  session.configure();
+  static_cast<CustomFileFilter*>(session.context.fileFilter.get())->addExtension(u".txt");
+  session.addFinder(prefix, "Mixed", 2);
+  session.scan();
+  // Three listed files, of which notes.txt has no validator: whatever the
+  // listing order, the second check starts at 1/3 of the way (40) and the
+  // scan ends at 100.
+  EXPECT_EQ(session.published(), (std::vector<std::int32_t>{10, 40, 100}));
+}
+
+TEST(ScanDriver, FindersWithoutFilesEndAtHundred) {
+  TestPrefix prefix;
+  Session session;
+  session.configure();
+  session.addFinder(prefix, "Empty1", 0);
+  session.addFinder(prefix, "Empty2", 0);
+  session.scan();
+  EXPECT_EQ(session.published(), (std::vector<std::int32_t>{5, 100}));
+  EXPECT_TRUE(session.job.defects.empty());
+}
+
+TEST(ScanDriver, RunningTurnsFalseOnlyAfterHundred) {
+  TestPrefix prefix;
+  Session session;
+  session.configure();
+  session.addFinder(prefix, "Many", 200);
+  session.job.context = &session.context;
+  session.job.progress = 0;
+  session.job.running = true;
+  session.job.startWorker();
+  std::int32_t last = 0;
+  while (true) {
+    bool running = session.job.running.load(std::memory_order_acquire);
+    std::int32_t progress = session.job.progress.load(std::memory_order_acquire);
+    ASSERT_GE(progress, last); // never goes back
+    last = progress;
+    if (!running) {
+      ASSERT_EQ(progress, 100);
+      break;
+    }
+  }
+  session.job.workerThread.join();
+}

@@ -1,0 +1,73 @@
+// The Windows namespace over a prefix: drive mapping, case-insensitive
+// component matching, the current drive and host paths turned back.
+#include "platform/Files.h"
+#include "platform/WindowsNamespace.h"
+#include "TestPrefix.h"
+
+#include <gtest/gtest.h>
+
+TEST(WindowsNamespace, DrivesMapThroughDosdevices) {
+  TestPrefix prefix;
+  std::filesystem::create_directories(prefix.root / "elsewhere");
+  std::filesystem::create_directory_symlink(prefix.root / "elsewhere",
+                                            prefix.root / "dosdevices" / "d:");
+  EXPECT_EQ(platform::toHostPath(u"C:\\windows"), (prefix.driveC() / "windows").string());
+  EXPECT_EQ(platform::toHostPath(u"d:\\x"), (prefix.root / "elsewhere" / "x").string());
+  EXPECT_EQ(platform::toHostPath(u"Z:\\tmp\\x"), "/tmp/x");
+  EXPECT_FALSE(platform::toHostPath(u"Q:\\x").has_value());
+  EXPECT_FALSE(platform::toHostPath(u"\\\\server\\share\\x").has_value());
+}
+
+TEST(WindowsNamespace, DriveCWithoutDosdevicesFallsBackToDriveFolder) {
+  TestPrefix prefix;
+  std::filesystem::remove_all(prefix.root / "dosdevices");
+  EXPECT_EQ(platform::toHostPath(u"C:\\a"), (prefix.driveC() / "a").string());
+  EXPECT_EQ(platform::toHostPath(u"Z:\\"), "/");
+  std::filesystem::remove_all(prefix.driveC());
+  EXPECT_FALSE(platform::toHostPath(u"C:\\a").has_value());
+  // Without drive C: the current drive is Z:.
+  EXPECT_EQ(platform::toHostPath(u"\\tmp"), "/tmp");
+}
+
+TEST(WindowsNamespace, ComponentsMatchExactlyThenIgnoringAsciiCase) {
+  TestPrefix prefix;
+  prefix.writeFile("Program Files/Common Files/Orvia/cdbx/Media_db.db");
+  prefix.writeFile("Program Files/Common Files/Orvia/CDBX/other");
+  auto host = platform::toHostPath(u"C:\\program files\\COMMON FILES\\orvia\\Cdbx\\media_DB.db");
+  ASSERT_TRUE(host);
+  // "Cdbx" matches no entry exactly, so the first folded match is taken;
+  // the exact spelling wins wherever it exists.
+  std::string path = *host;
+  EXPECT_EQ(path.substr(0, prefix.driveC().string().size()), prefix.driveC().string());
+  EXPECT_TRUE(path.find("/Program Files/Common Files/Orvia/") != std::string::npos);
+  EXPECT_EQ(platform::toHostPath(u"C:\\Program Files\\Common Files\\Orvia\\CDBX\\other"),
+            (prefix.driveC() / "Program Files/Common Files/Orvia/CDBX/other").string());
+  // A component that matches nothing is kept as written, for files to create.
+  EXPECT_EQ(platform::toHostPath(u"C:\\Program Files\\New\\File.TXT"),
+            (prefix.driveC() / "Program Files/New/File.TXT").string());
+}
+
+TEST(WindowsNamespace, PathsWithoutDriveUseTheCurrentDrive) {
+  TestPrefix prefix;
+  EXPECT_EQ(platform::toHostPath(u"\\tg.bin"), (prefix.driveC() / "tg.bin").string());
+  EXPECT_EQ(platform::toHostPath(u"C:\\a\\\\b\\.\\c\\..\\d"), (prefix.driveC() / "a/b/d").string());
+}
+
+TEST(WindowsNamespace, HostPathsTurnIntoWindowsPaths) {
+  TestPrefix prefix;
+  EXPECT_EQ(platform::toWindowsPath("/tmp/x"), u"Z:\\tmp\\x");
+  EXPECT_EQ(platform::toWindowsPath("/tmp/"), u"Z:\\tmp\\");
+  prefix.writeFile("users/me/file.txt");
+  EXPECT_EQ(platform::toWindowsPath((prefix.driveC() / "users/me/file.txt").string()),
+            u"C:\\users\\me\\file.txt");
+  EXPECT_EQ(platform::toWindowsPath(prefix.driveC().string()), u"C:\\");
+}
+
+TEST(WindowsNamespace, TempPathIsAWindowsFolderEndingInBackslash) {
+  TestPrefix prefix;
+  std::u16string temp = platform::getTempPath();
+  ASSERT_GE(temp.size(), 3u);
+  EXPECT_EQ(temp.substr(1, 2), u":\\");
+  EXPECT_EQ(temp.back(), u'\\');
+  EXPECT_TRUE(platform::pathIsDirectory(temp));
+}
