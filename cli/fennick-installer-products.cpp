@@ -30,9 +30,10 @@
 
 namespace {
 
+// Every file that the uninstall database names with a path.
 class AcceptEveryFile : public FileFilter {
 public:
-  bool accept(const std::u16string&) override { return true; }
+  bool accept(const std::u16string& path) override { return !path.empty(); }
 };
 
 std::string narrow(const std::u16string& text) {
