@@ -39,6 +39,7 @@ void ScanJob::run() {
   }
 
   // Checking: the other nine tenths, one step per file that has a validator.
+  filesListed.store(std::int32_t(files.size()), std::memory_order_relaxed);
   double fileCount = double(files.size());
   int checked = 0;
   for (FileValueObject* file : files) {
@@ -50,6 +51,7 @@ void ScanJob::run() {
     if (validator->validate(file->path) == ValidationResult::Affected)
       defects.push_back(std::make_unique<Defect>(file));
     ++checked;
+    filesChecked.store(checked, std::memory_order_relaxed);
     progress.store(std::int32_t(double(checked) / fileCount * 90.0 + 10.0),
                    std::memory_order_release);
   }

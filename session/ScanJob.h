@@ -34,6 +34,9 @@ public:
   // Stored with release, read with acquire: a reader that sees 100 sees
   // every Defect.
   std::atomic<std::int32_t> progress{0};
+  // Counts for front ends that show more than the percentage.
+  std::atomic<std::int32_t> filesListed{0};  // entries after the listing pass
+  std::atomic<std::int32_t> filesChecked{0}; // entries that had a validator so far
 };
 
 // The worker thread's entry: runs the job and returns 0.

@@ -41,6 +41,9 @@ bool decodeBase64ToFile(std::size_t byteCount, const char* text, const std::u16s
 
 bool writeBase64File(const std::u16string& folder, std::u16string& filePath,
                      const char* text, std::size_t byteCount, const std::u16string* fileName) {
+  // Without a folder the file would land in the root of the current drive.
+  if (folder.empty())
+    return false;
   std::uint32_t created = platform::shCreateDirectoryEx(folder);
   if (created != platform::kErrorSuccess && created != platform::kErrorFileExists &&
       created != platform::kErrorAlreadyExists)

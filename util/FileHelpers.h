@@ -19,7 +19,7 @@ bool writeFile(const std::u16string& path, const std::uint8_t* bytes, std::size_
 // Decodes Base64 text of byteCount bytes and writes the result to path.
 bool decodeBase64ToFile(std::size_t byteCount, const char* text, const std::u16string& path);
 
-// Makes folder (and its parents), then decodes the Base64 text into
+// Makes folder (and its parents; an empty folder fails), then decodes the Base64 text into
 // folder + "\" + fileName, or into a file named by a fresh GUID when fileName
 // is null or empty. On success filePath receives the file's full path; on
 // failure it is left as it was.

@@ -1,0 +1,9 @@
+// JSON text for the command-line tools' machine-readable output.
+#pragma once
+
+#include <string>
+
+// A JSON string literal, quotes included, of UTF-8 text.
+std::string jsonString(const std::string& utf8);
+// The same for wide text.
+std::string jsonString(const std::u16string& text);
