@@ -35,12 +35,6 @@ std::string toUtf8(const std::u16string& text) {
   return utf8;
 }
 
-std::u16string toWide(const std::string& text) {
-  std::u16string wide;
-  utf8ToWide(text, wide);
-  return wide;
-}
-
 void finishWithBytes(WebKitURISchemeRequest* request, const void* data, gsize size,
                      const std::string& contentType, bool ownsCopy) {
   GInputStream* stream =

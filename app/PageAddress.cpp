@@ -135,6 +135,8 @@ std::u16string rewriteIconSources(const std::u16string& statement) {
       continue;
     size_t end = 0;
     std::u16string path = readLiteral(statement, begin + kFile.size(), quote, end);
+    if (path.empty() || end >= statement.size())
+      continue; // no path, or no closing quote: not an icon source
     result.append(statement, copied, begin - copied);
     result += asciiWide(kIconScheme);
     result += u':';
