@@ -117,6 +117,8 @@ COrviaKeltoDlg::COrviaKeltoDlg() {
 }
 
 COrviaKeltoDlg::~COrviaKeltoDlg() {
+  if (pendingQuit)
+    g_source_remove(pendingQuit);
   testDriver.reset();
   // The session goes first: its scratch folder is removed before the window.
   session.reset();
@@ -243,12 +245,17 @@ void COrviaKeltoDlg::onCancel() { session->quitApplication(); }
 bool COrviaKeltoDlg::confirm(const std::u16string& text, const std::u16string& caption) {
   if (testDriver && testDriver->answersConfirmations())
     return testDriver->confirm(text, caption);
+  // One question at a time: a second request while the box is open is No.
+  if (asking)
+    return false;
+  asking = true;
   GtkWidget* box = gtk_message_dialog_new(GTK_WINDOW(windowWidget), GTK_DIALOG_MODAL,
                                           GTK_MESSAGE_OTHER, GTK_BUTTONS_YES_NO, "%s",
                                           toUtf8(text).c_str());
   gtk_window_set_title(GTK_WINDOW(box), toUtf8(caption).c_str());
   gint answer = gtk_dialog_run(GTK_DIALOG(box));
   gtk_widget_destroy(box);
+  asking = false;
   return answer == GTK_RESPONSE_YES;
 }
 
@@ -298,12 +305,15 @@ void COrviaKeltoDlg::serveCommand(WebKitURISchemeRequest* request) {
     // The question may wait long for the user: the page gets its (empty)
     // answer first, so it is not held in a request meanwhile.
     finishWithBytes(request, "", 0, "text/plain", false);
-    g_idle_add(
-        [](gpointer self) -> gboolean {
-          static_cast<COrviaKeltoDlg*>(self)->session->quitApplication();
-          return G_SOURCE_REMOVE;
-        },
-        this);
+    if (!pendingQuit)
+      pendingQuit = g_idle_add(
+          [](gpointer self) -> gboolean {
+            auto* dialog = static_cast<COrviaKeltoDlg*>(self);
+            dialog->pendingQuit = 0;
+            dialog->session->quitApplication();
+            return G_SOURCE_REMOVE;
+          },
+          this);
     return;
   }
   if (*command == "getApplicationPath")

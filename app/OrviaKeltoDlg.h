@@ -74,6 +74,8 @@ private:
   WebKitWebContext* webContext = nullptr;      // owned
   GdkPixbuf* icon = nullptr;                   // owned; the application icon
   GMainLoop* modalLoop = nullptr;              // runs while doModal waits
+  guint pendingQuit = 0;                       // idle source of a page's quitApplication
   int result = kResultCancel;
   bool ended = false;
+  bool asking = false; // the quit question is open
 };
