@@ -5,6 +5,7 @@
 
 #include <openssl/asn1.h>
 #include <openssl/bio.h>
+#include <openssl/cms.h>
 #include <openssl/evp.h>
 #include <openssl/pkcs7.h>
 #include <openssl/ts.h>
@@ -35,6 +36,8 @@ using EVP_MD_CTX_ptr = std::unique_ptr<EVP_MD_CTX, OpenSslDeleter<&EVP_MD_CTX_fr
 using EVP_MD_ptr = std::unique_ptr<EVP_MD, OpenSslDeleter<&EVP_MD_free>>;
 using BIO_ptr = std::unique_ptr<BIO, OpenSslDeleter<&BIO_free_all>>;
 using PKCS7_ptr = std::unique_ptr<PKCS7, OpenSslDeleter<&PKCS7_free>>;
+using CMS_ContentInfo_ptr =
+    std::unique_ptr<CMS_ContentInfo, OpenSslDeleter<&CMS_ContentInfo_free>>;
 using PKCS7_SIGNER_INFO_ptr =
     std::unique_ptr<PKCS7_SIGNER_INFO, OpenSslDeleter<&PKCS7_SIGNER_INFO_free>>;
 using TS_TST_INFO_ptr = std::unique_ptr<TS_TST_INFO, OpenSslDeleter<&TS_TST_INFO_free>>;

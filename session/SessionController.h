@@ -15,6 +15,11 @@ class ScanContext;
 class ScanJob;
 class ScriptSink;
 
+// The statement that hands the page the executable's resource base,
+// "setApplicationPath('res://<path>/');" with backslashes doubled and
+// apostrophes escaped.
+std::u16string applicationPathStatement(const std::u16string& executablePath);
+
 class SessionController {
 public:
   struct Host {

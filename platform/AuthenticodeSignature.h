@@ -1,0 +1,76 @@
+// The Authenticode signature block of a PE image: the PKCS#7 SignedData
+// whose content is an SpcIndirectDataContent carrying the image digest, its
+// first signer, and the signer's time-stamps (PKCS#9 countersignatures and
+// RFC 3161 time-stamp tokens).
+#pragma once
+
+#include "platform/OpenSslPtr.h"
+#include "util/FileTime.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace platform {
+
+struct AuthenticodeSignature {
+  PKCS7_ptr signedData;
+  PKCS7_SIGNER_INFO* signer = nullptr;            // the first signer, inside signedData
+  const EVP_MD* imageDigestAlgorithm = nullptr;   // of the SpcIndirectDataContent digest
+  std::vector<std::uint8_t> imageDigest;         // the digest the signer vouches for
+  std::span<const std::uint8_t> indirectData;     // content octets the signer's digest covers
+
+  STACK_OF(X509) * certificates() const;          // the block's certificates (may be null)
+};
+
+enum class SignatureParse {
+  Ok,
+  NotAuthenticode,      // no SignedData of SpcIndirectDataContent with a signer
+  UnsupportedAlgorithm, // the image digest algorithm is none we compute
+};
+
+// Decodes the block (bytes after its DER encoding, such as the padding of
+// the certificate table, are ignored).
+SignatureParse parseAuthenticode(std::span<const std::uint8_t> blob,
+                                 AuthenticodeSignature& signature);
+
+enum class SignerCheck {
+  Valid,
+  NoCertificate, // the signer's certificate is not among those given
+  BadDigest,     // the message digest attribute does not match the content
+  BadSignature,  // the signature over the authenticated attributes fails
+};
+
+// Verifies a SignerInfo over content: its certificate (by issuer and serial
+// number, from certificates, then from more), its message digest attribute
+// against the digest of content, and its signature value. Without
+// authenticated attributes the signature covers the content itself. On
+// success certificate is the signer's certificate (not owned).
+SignerCheck verifySignerInfo(PKCS7_SIGNER_INFO* signerInfo, std::span<const std::uint8_t> content,
+                             STACK_OF(X509) * certificates, STACK_OF(X509) * more,
+                             X509*& certificate);
+
+// One time-stamp of the first signer.
+struct TimeStamp {
+  enum class Kind { CounterSignature, Rfc3161 };
+  Kind kind = Kind::CounterSignature;
+  bool valid = false;          // verified over the signer's signature value
+  FileTime time;               // signing time or genTime (UTC), when valid
+  X509* authority = nullptr;   // the time-stamping certificate, when valid (not owned)
+  X509_ptr authorityReference; // keeps authority alive where the signature does not
+  X509_STACK_ptr intermediates; // where the authority's chain may come from
+};
+
+// Every time-stamp of the first signer, PKCS#9 countersignatures first, then
+// RFC 3161 tokens, each verified.
+std::vector<TimeStamp> timeStampsOf(const AuthenticodeSignature& signature);
+
+// The digest algorithms an image digest or a signer may use: MD5, SHA-1,
+// SHA-256, SHA-384, SHA-512. Null for any other.
+const EVP_MD* supportedDigest(const ASN1_OBJECT* algorithm);
+
+// The time as FILETIME ticks (UTC), fractions of a second included where the
+// encoding has them. False when the text is no valid time.
+bool fileTimeOf(const ASN1_TIME* time, FileTime& result);
+
+} // namespace platform

@@ -1,0 +1,179 @@
+// Chain building on OpenSSL's verifier, with the platform's stores and the
+// error precedence of its Authenticode policy.
+#include "platform/CertificateChain.h"
+
+#include "platform/TrustStatus.h"
+
+#include <openssl/objects.h>
+
+namespace platform {
+namespace {
+
+// Faults found anywhere in the chain; the policy picks one status from them.
+struct ChainFaults {
+  bool distrusted = false;
+  bool badCertificateSignature = false;
+  bool untrustedRoot = false;
+  bool partialChain = false;
+  bool notTimeValid = false;
+  bool revoked = false;
+  bool wrongUsage = false;
+  bool basicConstraints = false;
+  bool criticalExtension = false;
+  bool other = false;
+};
+
+// Records the verifier's complaint and lets it go on, so that the chain is
+// built as far as it goes and every fault is seen.
+int recordFault(int ok, X509_STORE_CTX* context) {
+  if (ok)
+    return 1;
+  auto* faults = static_cast<ChainFaults*>(X509_STORE_CTX_get_app_data(context));
+  switch (X509_STORE_CTX_get_error(context)) {
+  case X509_V_ERR_CERT_SIGNATURE_FAILURE:
+  case X509_V_ERR_UNABLE_TO_DECRYPT_CERT_SIGNATURE:
+  case X509_V_ERR_UNABLE_TO_DECODE_ISSUER_PUBLIC_KEY:
+    faults->badCertificateSignature = true;
+    break;
+  case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+  case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+  case X509_V_ERR_CERT_UNTRUSTED:
+  case X509_V_ERR_CERT_REJECTED:
+    faults->untrustedRoot = true;
+    break;
+  case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+  case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+  case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    faults->partialChain = true;
+    break;
+  case X509_V_ERR_CERT_NOT_YET_VALID:
+  case X509_V_ERR_CERT_HAS_EXPIRED:
+  case X509_V_ERR_ERROR_IN_CERT_NOT_BEFORE_FIELD:
+  case X509_V_ERR_ERROR_IN_CERT_NOT_AFTER_FIELD:
+    faults->notTimeValid = true;
+    break;
+  case X509_V_ERR_INVALID_CA:
+  case X509_V_ERR_PATH_LENGTH_EXCEEDED:
+  case X509_V_ERR_KEYUSAGE_NO_CERTSIGN:
+    faults->basicConstraints = true;
+    break;
+  case X509_V_ERR_UNHANDLED_CRITICAL_EXTENSION:
+    faults->criticalExtension = true;
+    break;
+  case X509_V_ERR_INVALID_PURPOSE:
+    faults->wrongUsage = true;
+    break;
+  default:
+    faults->other = true;
+    break;
+  }
+  return 1;
+}
+
+// The Microsoft time-stamp signing usage, which time-stamping authorities
+// may name instead of the PKIX one.
+constexpr const char* kMicrosoftTimeStampSigning = "1.3.6.1.4.1.311.10.3.2";
+
+// True when the certificate names no extended key usage, or names the one
+// the usage needs.
+bool allowsUsage(X509* certificate, ChainUsage usage) {
+  int critical = -1;
+  EXTENDED_KEY_USAGE_ptr usages(static_cast<EXTENDED_KEY_USAGE*>(
+      X509_get_ext_d2i(certificate, NID_ext_key_usage, &critical, nullptr)));
+  if (!usages)
+    return critical == -1; // absent: any usage; repeated or undecodable: none
+  ASN1_OBJECT_ptr microsoftTimeStamping(OBJ_txt2obj(kMicrosoftTimeStampSigning, 1));
+  for (int i = 0; i < sk_ASN1_OBJECT_num(usages.get()); ++i) {
+    const ASN1_OBJECT* named = sk_ASN1_OBJECT_value(usages.get(), i);
+    int nid = OBJ_obj2nid(named);
+    if (usage == ChainUsage::CodeSigning && nid == NID_code_sign)
+      return true;
+    if (usage == ChainUsage::TimeStamping &&
+        (nid == NID_time_stamp || OBJ_cmp(named, microsoftTimeStamping.get()) == 0))
+      return true;
+  }
+  return false;
+}
+
+// True when a CRL of the issuer, signed by it, lists the certificate.
+bool isRevoked(X509* certificate, X509* issuer, const TrustStores& stores) {
+  EVP_PKEY* issuerKey = X509_get0_pubkey(issuer);
+  if (!issuerKey)
+    return false;
+  for (const X509_CRL_ptr& crl : stores.crls) {
+    if (X509_NAME_cmp(X509_CRL_get_issuer(crl.get()), X509_get_issuer_name(certificate)) != 0)
+      continue;
+    if (X509_CRL_verify(crl.get(), issuerKey) != 1)
+      continue;
+    X509_REVOKED* entry = nullptr;
+    if (X509_CRL_get0_by_cert(crl.get(), &entry, certificate) == 1)
+      return true;
+  }
+  return false;
+}
+
+std::uint32_t statusOf(const ChainFaults& faults) {
+  if (faults.distrusted)
+    return kTrustExplicitDistrust;
+  if (faults.badCertificateSignature)
+    return kTrustCertSignature;
+  if (faults.untrustedRoot)
+    return kCertUntrustedRoot;
+  if (faults.partialChain)
+    return kCertChaining;
+  if (faults.notTimeValid)
+    return kCertExpired;
+  if (faults.revoked)
+    return kCertRevoked;
+  if (faults.wrongUsage)
+    return kCertWrongUsage;
+  if (faults.basicConstraints)
+    return kTrustBasicConstraints;
+  if (faults.criticalExtension)
+    return kCertCritical;
+  if (faults.other)
+    return kCertChaining;
+  return kTrustSuccess;
+}
+
+} // namespace
+
+ChainResult buildChain(X509* leaf, STACK_OF(X509) * untrusted, const TrustStores& stores,
+                       std::time_t at, ChainUsage usage) {
+  ChainResult result;
+  ChainFaults faults;
+  X509_STORE_CTX_ptr context(X509_STORE_CTX_new());
+  if (!context || !stores.root ||
+      X509_STORE_CTX_init(context.get(), stores.root.get(), leaf, untrusted) != 1) {
+    result.status = kCertChaining;
+    return result;
+  }
+  X509_STORE_CTX_set_app_data(context.get(), &faults);
+  X509_STORE_CTX_set_verify_cb(context.get(), recordFault);
+  X509_VERIFY_PARAM* parameters = X509_STORE_CTX_get0_param(context.get());
+  // Every certificate of Root anchors a chain, not only self-signed ones.
+  X509_VERIFY_PARAM_set_flags(parameters, X509_V_FLAG_PARTIAL_CHAIN | X509_V_FLAG_TRUSTED_FIRST);
+  X509_VERIFY_PARAM_set_time(parameters, at);
+  if (X509_verify_cert(context.get()) < 0)
+    faults.other = true;
+  result.chain.reset(X509_STORE_CTX_get1_chain(context.get()));
+  if (!result.chain || sk_X509_num(result.chain.get()) == 0) {
+    result.chain.reset(sk_X509_new_null());
+    if (result.chain && X509_up_ref(leaf) == 1 && !sk_X509_push(result.chain.get(), leaf))
+      X509_free(leaf);
+  }
+  const int length = sk_X509_num(result.chain.get());
+  for (int i = 0; i < length; ++i) {
+    X509* certificate = sk_X509_value(result.chain.get(), i);
+    if (stores.isDisallowed(certificate))
+      faults.distrusted = true;
+    if (!allowsUsage(certificate, usage))
+      faults.wrongUsage = true;
+    if (i + 1 < length && isRevoked(certificate, sk_X509_value(result.chain.get(), i + 1), stores))
+      faults.revoked = true;
+  }
+  result.status = statusOf(faults);
+  return result;
+}
+
+} // namespace platform

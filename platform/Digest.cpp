@@ -1,0 +1,50 @@
+// MD5 and SHA-1 on OpenSSL's EVP interface (both are in the default provider).
+#include "platform/Digest.h"
+
+#include "platform/OpenSslPtr.h"
+
+namespace platform {
+
+struct DigestContext {
+  EVP_MD_CTX_ptr context;
+};
+
+void DigestContextDeleter::operator()(DigestContext* context) const { delete context; }
+
+Digest::Digest(DigestAlgorithm algorithm) : kind(algorithm) {
+  const EVP_MD* type = algorithm == DigestAlgorithm::Md5 ? EVP_md5() : EVP_sha1();
+  std::unique_ptr<DigestContext, DigestContextDeleter> created(new DigestContext);
+  created->context.reset(EVP_MD_CTX_new());
+  if (!created->context || EVP_DigestInit_ex(created->context.get(), type, nullptr) != 1)
+    return;
+  context = std::move(created);
+}
+
+bool Digest::update(std::span<const std::uint8_t> bytes) {
+  if (!context)
+    return false;
+  if (bytes.empty())
+    return true;
+  return EVP_DigestUpdate(context->context.get(), bytes.data(), bytes.size()) == 1;
+}
+
+bool Digest::update(std::string_view bytes) {
+  return update(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+}
+
+std::optional<std::vector<std::uint8_t>> Digest::value() const {
+  if (!context)
+    return std::nullopt;
+  // Finish a copy so that the running state stays open for more bytes.
+  EVP_MD_CTX_ptr copy(EVP_MD_CTX_new());
+  if (!copy || EVP_MD_CTX_copy_ex(copy.get(), context->context.get()) != 1)
+    return std::nullopt;
+  std::vector<std::uint8_t> result(EVP_MAX_MD_SIZE);
+  unsigned int size = 0;
+  if (EVP_DigestFinal_ex(copy.get(), result.data(), &size) != 1)
+    return std::nullopt;
+  result.resize(size);
+  return result;
+}
+
+} // namespace platform

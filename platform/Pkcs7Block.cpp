@@ -1,0 +1,75 @@
+// PKCS#7 signature blocks and RSA verification on OpenSSL.
+#include "platform/Pkcs7Block.h"
+
+#include "platform/CertificateImpl.h"
+#include "platform/OpenSslPtr.h"
+
+#include <openssl/rsa.h>
+
+namespace platform {
+
+std::optional<Pkcs7Block> parsePkcs7Block(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty() || bytes.size() > std::size_t(LONG_MAX))
+    return std::nullopt;
+  const unsigned char* cursor = bytes.data();
+  PKCS7_ptr message(d2i_PKCS7(nullptr, &cursor, long(bytes.size())));
+  if (!message || !PKCS7_type_is_signed(message.get()) || !message->d.sign)
+    return std::nullopt;
+
+  Pkcs7Block block;
+  if (STACK_OF(X509)* certificates = message->d.sign->cert) {
+    for (int i = 0; i < sk_X509_num(certificates); ++i) {
+      if (Certificate certificate = wrapCertificateRef(sk_X509_value(certificates, i)))
+        block.certificates.push_back(std::move(certificate));
+    }
+  }
+  STACK_OF(PKCS7_SIGNER_INFO)* signers = message->d.sign->signer_info;
+  if (signers && sk_PKCS7_SIGNER_INFO_num(signers) > 0) {
+    const PKCS7_SIGNER_INFO* first = sk_PKCS7_SIGNER_INFO_value(signers, 0);
+    if (first && first->enc_digest) {
+      const unsigned char* data = ASN1_STRING_get0_data(first->enc_digest);
+      int length = ASN1_STRING_length(first->enc_digest);
+      block.firstSignerSignature.emplace(data, data + std::max(length, 0));
+    }
+  }
+  return block;
+}
+
+struct PublicKeyData {
+  EVP_PKEY_ptr key;
+};
+
+void PublicKeyDataDeleter::operator()(PublicKeyData* key) const { delete key; }
+
+std::optional<RsaPublicKey> RsaPublicKey::import(const Certificate& certificate) {
+  X509* x509 = x509Of(certificate);
+  if (!x509)
+    return std::nullopt;
+  EVP_PKEY_ptr key(X509_get_pubkey(x509));
+  if (!key || EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_RSA)
+    return std::nullopt;
+  RsaPublicKey imported;
+  imported.key.reset(new PublicKeyData{std::move(key)});
+  return imported;
+}
+
+bool RsaPublicKey::verifyMd5Signature(const Digest& md5,
+                                      std::span<const std::uint8_t> signature) const {
+  if (!key || md5.algorithm() != DigestAlgorithm::Md5)
+    return false;
+  std::optional<std::vector<std::uint8_t>> digest = md5.value();
+  if (!digest || digest->size() != kMd5DigestSize)
+    return false;
+  std::vector<std::uint8_t> bigEndian(signature.rbegin(), signature.rend());
+
+  std::unique_ptr<EVP_PKEY_CTX, OpenSslDeleter<&EVP_PKEY_CTX_free>> context(
+      EVP_PKEY_CTX_new(key->key.get(), nullptr));
+  if (!context || EVP_PKEY_verify_init(context.get()) != 1 ||
+      EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_PADDING) != 1 ||
+      EVP_PKEY_CTX_set_signature_md(context.get(), EVP_md5()) != 1)
+    return false;
+  return EVP_PKEY_verify(context.get(), bigEndian.data(), bigEndian.size(), digest->data(),
+                         digest->size()) == 1;
+}
+
+} // namespace platform

@@ -1,0 +1,34 @@
+// The platform's certificate stores that the trust check consults: Root
+// (trust anchors), Disallowed (explicitly distrusted certificates) and the
+// locally known certificate revocation lists.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// Where the stores come from. Each list is colon-separated; an element is a
+// file (PEM with any number of objects, or one DER object) or a folder whose
+// files are read in name order.
+struct TrustStoreLocations {
+  std::string trusted;     // certificates added to Root
+  std::string disallowed;  // certificates of Disallowed
+  std::string crls;        // revocation lists
+  bool systemRoots = true; // Root also holds the system's CA store
+
+  // FENNICK_TRUSTED_CERTS, FENNICK_DISALLOWED_CERTS and FENNICK_CRLS.
+  static TrustStoreLocations fromEnvironment();
+};
+
+class TrustStores; // platform/TrustStoresImpl.h
+
+// Loads the stores. Files that cannot be read and objects that cannot be
+// decoded are skipped.
+std::shared_ptr<const TrustStores> loadTrustStores(const TrustStoreLocations& locations);
+
+// The stores of this process, loaded from the environment on first use
+// (thread-safe) and kept until the process ends.
+const TrustStores& processTrustStores();
+
+} // namespace platform

@@ -1,0 +1,129 @@
+// The signed-archive check on the archives tests/fixtures/make-jar.sh builds:
+// which result each kind of archive gets, and when a verified archive is
+// affected.
+#include "validation/JarValidator.h"
+
+#include "Fixtures.h"
+#include "platform/WindowsNamespace.h"
+#include "validation/ValidationResult.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string fixture(const std::string& name) { return fixtures::folder("jar") + "/" + name; }
+
+// Archives are named by their Windows path, as the scan hands them over.
+std::u16string archive(const std::string& name) { return platform::toWindowsPath(fixture(name)); }
+
+std::u16string thumbprintOf(const std::string& certificate) {
+  std::string text = fixtures::readLine(fixture("certs/" + certificate + ".thumbprint"));
+  return std::u16string(text.begin(), text.end());
+}
+
+void expectResults(JarValidator& validator, std::initializer_list<const char*> names, int expected) {
+  for (const char* name : names)
+    EXPECT_EQ(validator.validate(archive(name)), expected) << name;
+}
+
+} // namespace
+
+TEST(JarValidator, SignedArchivesVerify) {
+  JarValidator validator;
+  expectResults(validator,
+                {"sha-digest.jar", "sha1-digest.jar", "continuation-names.jar", "lowercase-sf.jar",
+                 "unlisted-last.jar", "folder-entries.jar", "intermediate-first.jar"},
+                ValidationResult::Verified);
+}
+
+TEST(JarValidator, ArchivesThatCannotBeOpened) {
+  JarValidator validator;
+  EXPECT_EQ(validator.validate(archive("not-an-archive.jar")), ValidationResult::FileNotFound);
+  EXPECT_EQ(validator.validate(archive("no-such.jar")), ValidationResult::FileNotFound);
+  EXPECT_EQ(validator.validate(archive("")), ValidationResult::FileNotFound); // the folder
+}
+
+TEST(JarValidator, MissingOrUnreadableSignaturePieces) {
+  JarValidator validator;
+  // DSA and EC blocks have no ".RSA" member; a folder spelled meta-inf/ is
+  // not the signature folder; the first ".SF" is taken even when it is
+  // empty; a signature file declared larger than 64 MiB is not read.
+  expectResults(validator,
+                {"unsigned.jar", "no-manifest.jar", "no-block.jar", "lowercase-folder.jar",
+                 "dsa-block.jar", "ec-block.jar", "empty-sf.jar", "huge-sf.jar"},
+                ValidationResult::NoSignature);
+}
+
+TEST(JarValidator, BrokenSignaturesAndChangedMembers) {
+  JarValidator validator;
+  expectResults(validator,
+                {"tampered-first.jar", "tampered-last.jar", "unlisted-first.jar",
+                 "manifest-changed.jar", "sf-changed.jar", "sf-section-missing.jar"},
+                ValidationResult::BadSignature);
+}
+
+TEST(JarValidator, OnlyRsaOverMd5WithoutSignedAttributesVerifies) {
+  JarValidator validator;
+  // A DSA key under ".RSA" and an EC certificate ahead of the RSA signer end
+  // the key search; SHA-256 blocks and blocks over signed attributes do not
+  // verify over the MD5 of the signature file.
+  expectResults(validator,
+                {"dsa-as-rsa.jar", "ec-certificate-first.jar", "rsa-sha256-block.jar",
+                 "signed-attributes.jar", "jarsigner-sha256.jar"},
+                ValidationResult::BadSignature);
+}
+
+TEST(JarValidator, AttributeFormSwitchLastsOneCall) {
+  // After an archive in the "SHA1-" form, the next call starts again with
+  // the first form.
+  JarValidator validator;
+  EXPECT_EQ(validator.validate(archive("sha1-digest.jar")), ValidationResult::Verified);
+  EXPECT_EQ(validator.validate(archive("sha-digest.jar")), ValidationResult::Verified);
+  EXPECT_EQ(validator.validate(archive("sha1-digest.jar")), ValidationResult::Verified);
+}
+
+TEST(JarValidator, AffectedWhenTheVerifyingCertificateMatches) {
+  JarValidator validator;
+  std::u16string thumbprint = thumbprintOf("signer");
+  for (char16_t& c : thumbprint)
+    c = (c >= u'A' && c <= u'F') ? char16_t(c + 0x20) : c;
+  validator.certificateHash = thumbprint; // lower case still matches
+  validator.companyName = u"fixture SIGNER";
+  EXPECT_EQ(validator.validate(archive("sha-digest.jar")), ValidationResult::Affected);
+  // The signer, not the certificate stored ahead of it, is reported.
+  EXPECT_EQ(validator.validate(archive("intermediate-first.jar")), ValidationResult::Affected);
+  // Only verified archives can be affected.
+  EXPECT_EQ(validator.validate(archive("tampered-first.jar")), ValidationResult::BadSignature);
+
+  // Archives carry no signing time, so any date window lets them through.
+  validator.startDate = FileTime::fromTicks(kFileTimeUnixEpoch + 1);
+  validator.endDate = FileTime::fromTicks(kFileTimeUnixEpoch + 2);
+  EXPECT_EQ(validator.validate(archive("sha-digest.jar")), ValidationResult::Affected);
+}
+
+TEST(JarValidator, VendorArchivesAreAffectedUnderTheVendorCriteria) {
+  // The criteria the shipped configuration gives for archives.
+  JarValidator validator;
+  validator.companyName = u"Orvia Systems";
+  validator.certificateHash = u"BBCA7C15C27E00122C51451E9EF7B6A3EB56178D";
+  EXPECT_EQ(thumbprintOf("vendor"), validator.certificateHash);
+  EXPECT_EQ(validator.validate(archive("vendor-signed.jar")), ValidationResult::Affected);
+  EXPECT_EQ(validator.validate(archive("vendor-signed-sha1.jar")), ValidationResult::Affected);
+  EXPECT_EQ(validator.validate(archive("sha-digest.jar")), ValidationResult::Verified);
+}
+
+TEST(JarValidator, VerifiedButNotAffected) {
+  JarValidator validator;
+  validator.certificateHash = thumbprintOf("other");
+  EXPECT_EQ(validator.validate(archive("sha-digest.jar")), ValidationResult::Verified);
+
+  validator.certificateHash = thumbprintOf("signer");
+  validator.companyName = u"Orvia";
+  EXPECT_EQ(validator.validate(archive("sha-digest.jar")), ValidationResult::Verified);
+
+  // Neither hash nor dates: never affected.
+  JarValidator unconfigured;
+  EXPECT_EQ(unconfigured.validate(archive("sha-digest.jar")), ValidationResult::Verified);
+}

@@ -1,0 +1,117 @@
+// Signature blocks: reading a PKCS#7 block, its certificates in stored
+// order, the first signer's signature, RSA key import and the RSA PKCS#1
+// verification over the MD5 of the signed bytes.
+#include "platform/Pkcs7Block.h"
+
+#include "Fixtures.h"
+#include "validation/CertificateNames.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string blockPath(const std::string& name) { return fixtures::folder("jar") + "/blocks/" + name; }
+
+platform::Pkcs7Block readBlock(const std::string& name) {
+  std::optional<platform::Pkcs7Block> block =
+      platform::parsePkcs7Block(fixtures::readBytes(blockPath(name + ".rsa")));
+  EXPECT_TRUE(block) << name;
+  return block.value_or(platform::Pkcs7Block{});
+}
+
+platform::Digest md5Of(const std::vector<std::uint8_t>& bytes) {
+  platform::Digest digest(platform::DigestAlgorithm::Md5);
+  digest.update(bytes);
+  return digest;
+}
+
+std::vector<std::uint8_t> reversed(const std::vector<std::uint8_t>& bytes) {
+  return {bytes.rbegin(), bytes.rend()};
+}
+
+std::u16string thumbprintOf(const std::string& certificate) {
+  std::string text =
+      fixtures::readLine(fixtures::folder("jar") + "/certs/" + certificate + ".thumbprint");
+  return std::u16string(text.begin(), text.end());
+}
+
+} // namespace
+
+TEST(Pkcs7Block, SignerKeyVerifiesLittleEndianSignatureOverMd5) {
+  platform::Pkcs7Block block = readBlock("md5");
+  ASSERT_EQ(block.certificates.size(), 1u);
+  EXPECT_EQ(certificateThumbprint(block.certificates[0]), thumbprintOf("signer"));
+  ASSERT_TRUE(block.firstSignerSignature);
+  const std::vector<std::uint8_t>& signature = *block.firstSignerSignature;
+  EXPECT_EQ(signature.size(), 256u); // RSA-2048
+
+  std::optional<platform::RsaPublicKey> key = platform::RsaPublicKey::import(block.certificates[0]);
+  ASSERT_TRUE(key);
+  std::vector<std::uint8_t> signed_ = fixtures::readBytes(blockPath("md5.sf"));
+  EXPECT_TRUE(key->verifyMd5Signature(md5Of(signed_), reversed(signature)));
+  // The stored (big-endian) order does not verify, nor other bytes.
+  EXPECT_FALSE(key->verifyMd5Signature(md5Of(signed_), signature));
+  signed_.push_back('\n');
+  EXPECT_FALSE(key->verifyMd5Signature(md5Of(signed_), reversed(signature)));
+}
+
+TEST(Pkcs7Block, VerificationWantsAnMd5DigestObject) {
+  platform::Pkcs7Block block = readBlock("md5");
+  ASSERT_FALSE(block.certificates.empty());
+  std::optional<platform::RsaPublicKey> key = platform::RsaPublicKey::import(block.certificates[0]);
+  ASSERT_TRUE(key);
+  platform::Digest sha1(platform::DigestAlgorithm::Sha1);
+  sha1.update(fixtures::readBytes(blockPath("md5.sf")));
+  EXPECT_FALSE(key->verifyMd5Signature(sha1, reversed(*block.firstSignerSignature)));
+}
+
+TEST(Pkcs7Block, CertificatesComeInStoredOrder) {
+  platform::Pkcs7Block block = readBlock("intermediate-first");
+  ASSERT_EQ(block.certificates.size(), 2u);
+  EXPECT_EQ(certificateDisplayName(block.certificates[0]), u"Fixture Intermediate");
+  EXPECT_EQ(certificateThumbprint(block.certificates[1]), thumbprintOf("signer"));
+  std::vector<std::uint8_t> signature = reversed(block.firstSignerSignature.value());
+  platform::Digest md5 = md5Of(fixtures::readBytes(blockPath("intermediate-first.sf")));
+  EXPECT_FALSE(platform::RsaPublicKey::import(block.certificates[0])->verifyMd5Signature(md5, signature));
+  EXPECT_TRUE(platform::RsaPublicKey::import(block.certificates[1])->verifyMd5Signature(md5, signature));
+}
+
+TEST(Pkcs7Block, KeysOtherThanRsaAreNotImported) {
+  platform::Pkcs7Block ecFirst = readBlock("ec-first");
+  ASSERT_EQ(ecFirst.certificates.size(), 2u);
+  EXPECT_EQ(certificateThumbprint(ecFirst.certificates[0]), thumbprintOf("ec"));
+  EXPECT_FALSE(platform::RsaPublicKey::import(ecFirst.certificates[0]));
+  EXPECT_TRUE(platform::RsaPublicKey::import(ecFirst.certificates[1]));
+
+  platform::Pkcs7Block dsa = readBlock("dsa");
+  ASSERT_EQ(dsa.certificates.size(), 1u);
+  EXPECT_FALSE(platform::RsaPublicKey::import(dsa.certificates[0]));
+  EXPECT_FALSE(platform::RsaPublicKey::import(platform::Certificate()));
+}
+
+TEST(Pkcs7Block, OtherDigestsAndSignedAttributesDoNotVerifyOverMd5) {
+  for (const char* name : {"sha256", "signed-attributes"}) {
+    platform::Pkcs7Block block = readBlock(name);
+    ASSERT_EQ(block.certificates.size(), 1u) << name;
+    std::optional<platform::RsaPublicKey> key = platform::RsaPublicKey::import(block.certificates[0]);
+    ASSERT_TRUE(key) << name;
+    platform::Digest md5 = md5Of(fixtures::readBytes(blockPath(std::string(name) + ".sf")));
+    EXPECT_FALSE(key->verifyMd5Signature(md5, reversed(block.firstSignerSignature.value()))) << name;
+  }
+}
+
+TEST(Pkcs7Block, BytesThatAreNoSignedBlock) {
+  EXPECT_FALSE(platform::parsePkcs7Block({}));
+  std::vector<std::uint8_t> text = {'n', 'o', 't', ' ', 'a', ' ', 'b', 'l', 'o', 'c', 'k'};
+  EXPECT_FALSE(platform::parsePkcs7Block(text));
+  // A lone certificate is no signed block.
+  std::vector<std::uint8_t> block = fixtures::readBytes(blockPath("md5.rsa"));
+  platform::Pkcs7Block parsed = readBlock("md5");
+  std::span<const std::uint8_t> certificate = parsed.certificates.at(0).encoded();
+  EXPECT_FALSE(platform::parsePkcs7Block(certificate));
+  // Cut short.
+  block.resize(block.size() / 2);
+  EXPECT_FALSE(platform::parsePkcs7Block(block));
+}

@@ -1,0 +1,35 @@
+// The validator for signed ZIP archives in the manner of a signed JAR: the
+// archive's META-INF/ folder holds a signature file (".SF"), a PKCS#7
+// signature block (".RSA") and a manifest (".MF"). The block must verify
+// over the signature file, the signature file must agree with the manifest,
+// and the manifest's digests with the archive's members.
+#pragma once
+
+#include "validation/ManifestDigests.h"
+#include "validation/ValidatorBase.h"
+
+#include <cstdint>
+#include <string>
+
+class JarValidator : public ValidatorBase {
+public:
+  JarValidator() = default;
+
+  // 1 when the archive cannot be opened as a ZIP archive; 2 when it lacks a
+  // readable signature file, signature block or manifest; 3 when one of the
+  // three checks fails; else 0, or 6 when the verifying certificate is in
+  // the affected set.
+  int validate(std::u16string path) override;
+
+  // META-INF/ members declared larger than this count as unreadable.
+  static constexpr std::uint64_t kMaxMetaInfMemberSize = 64ull * 1024 * 1024;
+
+private:
+  // archive: the open ZIP reader handle (unzFile).
+  bool verifyArchiveMembers(void* archive, const std::string& manifest);
+
+  // Working state of one validate call, reset at its start.
+  std::string entryDigestPrefix;    // "SHA-Digest: ", or "SHA1-Digest: " after the switch
+  std::string manifestDigestPrefix; // "SHA-Digest-Manifest: ", or the "SHA1-" form
+  DigestMap manifestDigests;        // member name -> digest bytes, from the manifest
+};

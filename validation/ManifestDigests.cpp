@@ -1,0 +1,204 @@
+// Digest attributes of manifests and signature files, and the check that a
+// signature file agrees with its manifest.
+#include "validation/ManifestDigests.h"
+
+#include "platform/Digest.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view kBase64Alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::string_view kLineBreak = "\r\n";
+constexpr std::size_t kLineBreakLength = 2;
+// Texts this short hold no named section.
+constexpr std::size_t kShortestText = 3;
+
+int base64Value(char c) {
+  std::size_t index = kBase64Alphabet.find(c);
+  return index == std::string_view::npos ? -1 : int(index);
+}
+
+// The name of the section whose "Name: " starts at nameAt and whose digest
+// attribute starts at digestAt: the bytes in between without the line break
+// before the attribute, continuations removed. An attribute that begins
+// before the name could hold one line break gives an empty name.
+std::string sectionName(std::string_view text, std::size_t nameAt, std::size_t digestAt) {
+  std::size_t from = nameAt + kNameAttribute.size();
+  std::size_t to = digestAt >= from + kLineBreakLength ? digestAt - kLineBreakLength : from;
+  std::string name(text.substr(from, to - from));
+  removeContinuations(name);
+  return name;
+}
+
+// The bytes from valueAt up to end (npos: the end of the text).
+std::string_view valueText(std::string_view text, std::size_t valueAt, std::size_t end) {
+  if (valueAt > text.size())
+    return {};
+  if (end == std::string_view::npos || end < valueAt)
+    return text.substr(valueAt);
+  return text.substr(valueAt, end - valueAt);
+}
+
+std::string asText(const std::vector<std::uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// True when the computed digest, cut to the length of the expected value,
+// equals it: an expected value longer than the digest never matches, an
+// empty one always does.
+bool matchesCutDigest(std::string_view computed, std::string_view expected) {
+  return expected.size() <= computed.size() &&
+         computed.substr(0, expected.size()) == expected;
+}
+
+std::optional<std::string> sha1Of(std::string_view bytes) {
+  platform::Digest digest(platform::DigestAlgorithm::Sha1);
+  if (!digest.valid() || !digest.update(bytes))
+    return std::nullopt;
+  std::optional<std::vector<std::uint8_t>> value = digest.value();
+  if (!value)
+    return std::nullopt;
+  return asText(*value);
+}
+
+} // namespace
+
+std::string decodeDigestBase64(std::string_view text) {
+  std::string bytes;
+  std::uint32_t group = 0;
+  int count = 0;
+  for (char c : text) {
+    int value = base64Value(c);
+    if (value < 0)
+      break; // "=", a line break or anything else ends the value
+    group = (group << 6) | std::uint32_t(value);
+    if (++count == 4) {
+      bytes += char((group >> 16) & 0xFF);
+      bytes += char((group >> 8) & 0xFF);
+      bytes += char(group & 0xFF);
+      group = 0;
+      count = 0;
+    }
+  }
+  if (count == 2) {
+    bytes += char((group >> 4) & 0xFF);
+  } else if (count == 3) {
+    bytes += char((group >> 10) & 0xFF);
+    bytes += char((group >> 2) & 0xFF);
+  }
+  return bytes;
+}
+
+void removeContinuations(std::string& name) {
+  for (;;) {
+    std::size_t at = name.find(kLineBreak);
+    if (at == std::string::npos)
+      return;
+    name.erase(at, std::min<std::size_t>(kLineBreakLength + 1, name.size() - at));
+  }
+}
+
+void parseDigestEntries(std::string_view text, std::string_view prefix, DigestMap& digests) {
+  if (text.size() <= kShortestText)
+    return;
+  constexpr auto npos = std::string_view::npos;
+  std::size_t nameFrom = 0;  // where the next "Name: " is looked for
+  std::size_t valueFrom = 0; // where the next digest value is looked for
+  for (;;) {
+    std::size_t nameAt = text.find(kNameAttribute, nameFrom);
+    if (nameAt == npos)
+      return;
+    std::size_t digestAt = text.find(prefix, nameAt + 1);
+    if (digestAt == npos)
+      return;
+    std::string name = sectionName(text, nameAt, digestAt);
+
+    std::size_t valueAt = text.find(prefix, valueFrom);
+    if (valueAt == npos)
+      return;
+    std::size_t valueEnd = text.find('\n', valueAt + 1);
+    if (valueEnd == npos)
+      return;
+    valueFrom = valueEnd;
+    digests.insert_or_assign(
+        std::move(name), decodeDigestBase64(valueText(text, valueAt + prefix.size(), valueEnd)));
+
+    nameFrom = digestAt;
+    if (digestAt + kShortestText >= text.size())
+      return;
+  }
+}
+
+DigestMap sectionDigests(std::string_view manifest, std::string_view prefix) {
+  DigestMap digests;
+  if (!platform::Digest(platform::DigestAlgorithm::Sha1).valid())
+    return digests;
+  if (manifest.size() <= kShortestText)
+    return digests;
+  constexpr auto npos = std::string_view::npos;
+  std::size_t nameFrom = 0;    // where the next named section's name is looked for
+  std::size_t sectionFrom = 0; // where the next section's bytes begin
+  for (;;) {
+    std::size_t nameAt = manifest.find(kNameAttribute, nameFrom);
+    if (nameAt == npos)
+      return digests;
+    std::size_t digestAt = manifest.find(prefix, nameAt + 1);
+    if (digestAt == npos)
+      return digests;
+    nameFrom = digestAt;
+    std::string name = sectionName(manifest, nameAt, digestAt);
+
+    std::size_t sectionAt = manifest.find(kNameAttribute, sectionFrom);
+    if (sectionAt == npos)
+      return digests;
+    std::size_t nextSectionAt = manifest.find(kNameAttribute, sectionAt + 1);
+    sectionFrom = nextSectionAt;
+    if (std::optional<std::string> digest = sha1Of(valueText(manifest, sectionAt, nextSectionAt)))
+      digests.insert_or_assign(std::move(name), std::move(*digest));
+
+    if (digestAt + kShortestText >= manifest.size())
+      return digests;
+  }
+}
+
+bool verifySignatureFile(std::string_view signatureFile, std::string_view manifest,
+                         std::string& entryDigestPrefix, std::string& manifestDigestPrefix) {
+  if (signatureFile.empty() || manifest.empty())
+    return false;
+  std::optional<std::string> manifestDigest = sha1Of(manifest);
+  if (!manifestDigest)
+    return false;
+
+  std::size_t attributeAt = signatureFile.find(manifestDigestPrefix);
+  if (attributeAt == std::string_view::npos) {
+    // The second form: it holds for the member digests of this check too.
+    entryDigestPrefix = kSha1EntryDigest;
+    manifestDigestPrefix = kSha1ManifestDigest;
+    attributeAt = signatureFile.find(manifestDigestPrefix);
+    if (attributeAt == std::string_view::npos)
+      return false;
+  }
+  std::size_t valueEnd = signatureFile.find('\n', attributeAt + 1);
+  std::string expected = decodeDigestBase64(
+      valueText(signatureFile, attributeAt + manifestDigestPrefix.size(), valueEnd));
+  if (!matchesCutDigest(*manifestDigest, expected))
+    return false;
+
+  DigestMap listed;
+  parseDigestEntries(signatureFile, entryDigestPrefix, listed);
+  DigestMap computed = sectionDigests(manifest, entryDigestPrefix);
+  if (listed.size() != computed.size())
+    return false;
+  for (const auto& [name, digest] : computed) {
+    // A section the signature file does not list is looked up as an empty
+    // value, which matches any digest.
+    if (!matchesCutDigest(digest, listed[name]))
+      return false;
+  }
+  return true;
+}
