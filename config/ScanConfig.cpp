@@ -4,6 +4,7 @@
 #include "config/ConfigDate.h"
 #include "config/FolderProductReaders.h"
 #include "config/ProductReader.h"
+#include "config/QORBProductReader.h"
 #include "config/XmlDocument.h"
 #include "finders/FileFinder.h"
 #include "session/ScanContext.h"
@@ -22,6 +23,7 @@ namespace {
 const std::pair<std::u16string_view, ProductReader> kProductReaders[] = {
     {u"MSIProduct", readMsiProduct},
     {u"SimpleProduct", readSimpleProduct},
+    {u"QORBProduct", readQORBProduct},
 };
 
 ProductReader readerFor(const std::u16string& elementName) {
