@@ -135,6 +135,14 @@ std::u16string rewriteIconSources(const std::u16string& statement) {
       continue;
     size_t end = 0;
     std::u16string path = readLiteral(statement, begin + kFile.size(), quote, end);
+    // The results table closes every picture with "'/>": an apostrophe
+    // before that belongs to the path (a product id may hold one).
+    size_t closing = statement.find(std::u16string(1, quote) + u"/>", begin);
+    if (closing != std::u16string::npos && closing > end) {
+      size_t ignored = 0;
+      path = readLiteral(statement.substr(0, closing), begin + kFile.size(), u'\0', ignored);
+      end = closing;
+    }
     if (path.empty() || end >= statement.size())
       continue; // no path, or no closing quote: not an icon source
     result.append(statement, copied, begin - copied);

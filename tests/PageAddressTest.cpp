@@ -105,6 +105,19 @@ TEST(PageAddress, IconSourcesInTheResultsStatementPointAtTheIconScheme) {
   EXPECT_EQ(*path, u"C:\\T\\{x}\\{y}");
 }
 
+TEST(PageAddress, AnApostropheInAnIconPathStaysInThePath) {
+  // An installer product id such as KELTO-O'NEIL names its icon file; the
+  // picture still ends at the table's "'/>".
+  std::u16string statement =
+      u"updateResults(\"<img src='file:///Z:\\\\tmp\\\\{G}\\\\KELTO-O'NEIL.png'/> O&#39;Neil Fonts\");";
+  std::u16string rewritten = rewriteStatementAddresses(statement);
+  EXPECT_EQ(rewritten, u"updateResults(\"<img src='fennick-icon:Z%3A%5Ctmp%5C%7BG%7D%5CKELTO-O%27NEIL.png'/> "
+                       u"O&#39;Neil Fonts\");");
+  auto path = iconPathOfAddress("fennick-icon:Z%3A%5Ctmp%5C%7BG%7D%5CKELTO-O%27NEIL.png");
+  ASSERT_TRUE(path);
+  EXPECT_EQ(*path, u"Z:\\tmp\\{G}\\KELTO-O'NEIL.png");
+}
+
 TEST(PageAddress, StatementsWithoutAddressesStayAsTheyAre) {
   for (const std::u16string& statement :
        {std::u16string(u"setHTMLString('eulaScreenTitle', 'Orvia Software License Agreement')"),

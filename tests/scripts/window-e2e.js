@@ -87,9 +87,8 @@
       agreementRequest = (await state()).served.find((s) => s.endsWith('/' + expected.agreementPage)) || '';
       return agreementRequest !== '';
     });
-    if (expected.agreementPagesShipped)
-      check('agreement page served from the resource table', agreementRequest.startsWith('found '),
-            agreementRequest);
+    check('agreement page served from the resource table', agreementRequest.startsWith('found '),
+          agreementRequest);
 
     // Another language in the list loads its agreement page.
     const combo = $('eulaCombo');
@@ -176,9 +175,16 @@
     checkEqual('the bar ends at 100', $('progressMeterValue').style.width, '100%');
     const table = $('results').querySelector('table');
     check('the results table arrived', table !== null, $('results').innerHTML.slice(0, 200));
+    // What the headless scan of the same machine found is what the page
+    // must show: affected products first, then those up to date.
+    const scan = expected.scan;
+    const wantHeadings = [];
+    if (scan.affected.length) wantHeadings.push(expected.headings.affected);
+    if (scan.upToDate.length) wantHeadings.push(expected.headings.upToDate);
+    if (!wantHeadings.length) wantHeadings.push(expected.headings.none);
     const headings = Array.from($('results').querySelectorAll('div[style*="font-weight: bold"]'))
                           .map((h) => h.textContent.trim());
-    checkEqual('result headings', JSON.stringify(headings), JSON.stringify(expected.headings));
+    checkEqual('result headings', JSON.stringify(headings), JSON.stringify(wantHeadings));
     // Product rows: the first cell of a row with a status picture.
     const rows = Array.from($('results').querySelectorAll('tr')).filter((tr) =>
         tr.querySelector('img[src="res:/PNG/#136"], img[src="res:/PNG/#137"]'));
@@ -187,22 +193,23 @@
       affected: tr.querySelector('img[src="res:/PNG/#137"]') !== null,
       icon: tr.querySelector('img').getAttribute('src')}));
     const names = (affected) => products.filter((p) => p.affected === affected).map((p) => p.name).sort();
-    checkEqual('affected products', JSON.stringify(names(true)), JSON.stringify(expected.affected));
-    checkEqual('up-to-date products', JSON.stringify(names(false)), JSON.stringify(expected.upToDate));
+    checkEqual('affected products', JSON.stringify(names(true)),
+               JSON.stringify(scan.affected.map((p) => p.name).sort()));
+    checkEqual('up-to-date products', JSON.stringify(names(false)),
+               JSON.stringify(scan.upToDate.map((p) => p.name).sort()));
     await waitFor('every picture of the results loads', () =>
         Array.from($('results').querySelectorAll('img')).every((img) => img.complete), 5000);
     const broken = Array.from($('results').querySelectorAll('img'))
                         .filter((img) => img.naturalWidth === 0).map((img) => img.getAttribute('src'));
     checkEqual('pictures that did not load', JSON.stringify(broken), '[]');
-    if (expected.iconProducts.length) {
-      const ownIcons = products.filter((p) => p.icon.startsWith('fennick-icon:')).map((p) => p.name).sort();
-      checkEqual('products shown with their own icon', JSON.stringify(ownIcons),
-                 JSON.stringify(expected.iconProducts));
-    }
+    const ownIcons = products.filter((p) => p.icon.startsWith('fennick-icon:')).length;
+    check('products shown with their own icons', ownIcons >= expected.ownIcons,
+          ownIcons + ' of ' + products.length);
     const links = Array.from($('results').querySelectorAll('a')).map((a) => [
       a.closest('tr').previousElementSibling.querySelector('div').textContent.trim(),
       a.getAttribute('href'), a.getAttribute('target'), a.textContent.trim()]);
-    checkEqual('update links', JSON.stringify(links.sort()), JSON.stringify(expected.updateLinks.slice().sort()));
+    const wantLinks = scan.affected.map((p) => [p.name, p.updateLink, '_blank', expected.getUpdate]);
+    checkEqual('update links', JSON.stringify(links.sort()), JSON.stringify(wantLinks.sort()));
     await host({op: 'snapshot', name: '4-results'});
 
     // Rescan: a new session with its own scratch folder, and its icons.

@@ -19,6 +19,7 @@ fail() {
 }
 
 [[ -x $exe ]] || fail "the window was not built: $exe is missing"
+[[ -x $bin/fennick-scan ]] || fail "$bin/fennick-scan is missing"
 command -v xvfb-run >/dev/null || fail "xvfb-run is missing (tools/install-deps installs xvfb)"
 command -v iconv >/dev/null || fail "iconv is missing"
 
@@ -27,22 +28,13 @@ trap 'rm -rf "$work"' EXIT
 rm -rf "$out"
 mkdir -p "$out"
 
-# The machine: the demo prefix when the tree has its maker, else an empty
-# one (no products).
+# The machine: the demo prefix, with products that are affected and
+# products that are up to date, some of them with icons of their own.
 prefix=$work/prefix
-demo=false
-if [[ -x $src/tools/make-demo-prefix ]]; then
-  "$src/tools/make-demo-prefix" "$prefix" >"$work/make-demo-prefix.log" 2>&1 ||
-    fail "tools/make-demo-prefix failed: $(cat "$work/make-demo-prefix.log")"
-  demo=true
-else
-  mkdir -p "$prefix/drive_c/windows" "$prefix/dosdevices"
-  ln -s ../drive_c "$prefix/dosdevices/c:"
-  ln -s / "$prefix/dosdevices/z:"
-fi
-
-agreement_pages=false
-compgen -G "$src/resources/HTML/2[0-2][0-9]*" >/dev/null && agreement_pages=true
+[[ -x $src/tools/make-demo-prefix ]] || fail "tools/make-demo-prefix is missing"
+"$src/tools/make-demo-prefix" "$prefix" >"$work/make-demo-prefix.log" 2>&1 ||
+  fail "tools/make-demo-prefix failed: $(cat "$work/make-demo-prefix.log")"
+own_icons=1
 
 # The text of a key in a dictionary (UTF-16 lines "$$$/ZFNK/<key>=<text>"),
 # with the dictionaries' escaped apostrophe as the page shows it.
@@ -60,7 +52,7 @@ json() {
 
 # Writes the expectations of one run: var expected = {...};
 write_expected() {
-  local file=$1 dictionary=$2 agreement=$3 mode=$4
+  local file=$1 dictionary=$2 lang=$3 agreement=$4 mode=$5
   local d=$src/resources/ZDCT/$dictionary
   [[ -f $d ]] || fail "dictionary $d is missing"
   local texts="" id key
@@ -77,17 +69,12 @@ write_expected() {
   done
   local welcome
   welcome="$(dictionary_text "$d" scanScreenPara1)$(dictionary_text "$d" scanScreenPara2)$(dictionary_text "$d" scanScreenPara3)"
-  local headings affected up_to_date update_links icon_products
-  if $demo; then
-    # shellcheck source=/dev/null
-    source "$src/tests/scripts/window-e2e-demo.inc"
-  else
-    headings="[$(json "$(dictionary_text "$d" noProductsRow)")]"
-    affected="[]"
-    up_to_date="[]"
-    update_links="[]"
-    icon_products="[]"
-  fi
+  # The headless scan of the same machine in the same language says what
+  # the results screen must show.
+  local scan
+  scan=$(env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LC_CTYPE LANG="$lang" TMPDIR="$work" \
+         "$bin/fennick-scan" --prefix "$prefix" --json) || [[ $? -eq 1 ]] ||
+    fail "fennick-scan could not scan $prefix"
   cat >"$file" <<EOF
 var expected = {
   mode: $(json "$mode"),
@@ -97,12 +84,12 @@ var expected = {
   feedbackLink: $(json "$(dictionary_text "$d" feedbackLink)"),
   confirmation: $(json "$(dictionary_text "$d" confirmationDialogTxt)"),
   agreementPage: $(json "$agreement"),
-  agreementPagesShipped: $agreement_pages,
-  headings: $headings,
-  affected: $affected,
-  upToDate: $up_to_date,
-  updateLinks: $update_links,
-  iconProducts: $icon_products
+  headings: {affected: $(json "$(dictionary_text "$d" affectedProductsRow)"),
+             upToDate: $(json "$(dictionary_text "$d" notAffectedProductRow)"),
+             none: $(json "$(dictionary_text "$d" noProductsRow)")},
+  getUpdate: $(json "$(dictionary_text "$d" getUpdateLinkTxt)"),
+  ownIcons: $own_icons,
+  scan: $scan
 };
 EOF
 }
@@ -134,9 +121,9 @@ run_window() {
   echo "$name: $(grep -c '^ok' "$dir/report.txt") checks passed"
 }
 
-write_expected "$work/expected-en.js" 251-en_US.dct 201 screens
-write_expected "$work/expected-de.js" 253-de_DE.dct 210 screens
-write_expected "$work/expected-decline.js" 251-en_US.dct 201 decline-yes
+write_expected "$work/expected-en.js" 251-en_US.dct en_US.UTF-8 201 screens
+write_expected "$work/expected-de.js" 253-de_DE.dct de_DE.UTF-8 210 screens
+write_expected "$work/expected-decline.js" 251-en_US.dct en_US.UTF-8 201 decline-yes
 run_window en en_US.UTF-8 no
 run_window de de_DE.UTF-8 no
 run_window decline en_US.UTF-8 yes
