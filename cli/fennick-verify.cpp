@@ -202,12 +202,14 @@ FileReport checkPe(const std::string& path, const PEValidator& validator) {
   return report;
 }
 
-// The archive validator reports its result only, no signer facts.
+// Signed archives: no trust check runs, so there is no trust status.
 FileReport checkArchive(const std::string& path, JarValidator& validator) {
   FileReport report;
   report.path = path;
   report.validator = "JAR";
-  report.result = validator.validate(windowsPathOf(path));
+  SignerInfo signer;
+  report.result = validator.check(windowsPathOf(path), signer);
+  report.signer = signer;
   return report;
 }
 

@@ -164,10 +164,15 @@ bool verifySignatureBlock(const std::string& block, const std::string& signature
 } // namespace
 
 int JarValidator::validate(std::u16string path) {
+  SignerInfo signer;
+  return check(path, signer);
+}
+
+int JarValidator::check(const std::u16string& path, SignerInfo& signer) {
   manifestDigests.clear();
   entryDigestPrefix = kShaEntryDigest;
   manifestDigestPrefix = kShaManifestDigest;
-  SignerInfo signer;
+  signer = SignerInfo{};
 
   zlib_filefunc64_def files = platform::windowsPathFileFunctions();
   Archive archive(unzOpen2_64(path.c_str(), &files));

@@ -21,6 +21,10 @@ public:
   // the affected set.
   int validate(std::u16string path) override;
 
+  // The same, reporting the facts of the certificate that verified the
+  // signature block (left empty when none did).
+  int check(const std::u16string& path, SignerInfo& signer);
+
   // META-INF/ members declared larger than this count as unreadable.
   static constexpr std::uint64_t kMaxMetaInfMemberSize = 64ull * 1024 * 1024;
 
