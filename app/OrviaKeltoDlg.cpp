@@ -11,6 +11,9 @@
 #include "session/ScanContext.h"
 #include "util/Text.h"
 
+#include <glib-unix.h>
+
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -136,7 +139,17 @@ int COrviaKeltoDlg::doModal() {
   onInitDialog();
   if (!ended) {
     modalLoop = g_main_loop_new(nullptr, FALSE);
+    // Interrupted or terminated from outside, the dialog still ends in
+    // order, so that the session's scratch folder goes with it.
+    auto stop = [](gpointer self) -> gboolean {
+      static_cast<COrviaKeltoDlg*>(self)->endDialog();
+      return G_SOURCE_CONTINUE;
+    };
+    guint interrupt = g_unix_signal_add(SIGINT, stop, this);
+    guint terminate = g_unix_signal_add(SIGTERM, stop, this);
     g_main_loop_run(modalLoop);
+    g_source_remove(interrupt);
+    g_source_remove(terminate);
   }
   return result;
 }
