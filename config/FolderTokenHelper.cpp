@@ -48,6 +48,10 @@ void runFolderTokenHelper(const std::u16string& helperPath, FolderTokenMap& toke
   XmlDocumentPtr document;
   if (!loadXmlFile(tokenFile, document))
     return;
+  readFolderTokenFile(document, tokens);
+}
+
+void readFolderTokenFile(const XmlDocumentPtr& document, FolderTokenMap& tokens) {
   for (const HelperTokenRow& row : kFolderTokens64) {
     std::u16string folder;
     if (firstXPathText(document, u"//win64/" + std::u16string(row.element), folder))

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "config/FolderTokens.h"
+#include "config/XmlDocument.h"
 
 #include <string>
 
@@ -23,3 +24,7 @@ bool writeFolderTokenHelper(const ScanContext& context, std::u16string& helperPa
 // for a path that does not name tg.bin, or when the helper cannot be started
 // or leaves no readable token.xml.
 void runFolderTokenHelper(const std::u16string& helperPath, FolderTokenMap& tokens);
+
+// Adds to tokens every 64-bit token whose element the helper's token.xml
+// document holds (under its win64 element).
+void readFolderTokenFile(const XmlDocumentPtr& document, FolderTokenMap& tokens);
