@@ -1,15 +1,25 @@
-// fennick-verify: checks the signatures of single files the way a scan does,
-// with one validator whose criteria come from the command line.
+// fennick-verify: checks the signatures of single files the way a scan does.
 //
+//   fennick-verify [--json] [--config FILE] [--prefix DIR] [--] PATH...
 //   fennick-verify [--json] [--type pe|jar] [--hash HEX] [--company TEXT]
 //                  [--start DATE] [--end DATE] [--prefix DIR] [--] PATH...
 //
+// With --config, the validators, their criteria and the choice of validator
+// by file extension come from a ScanConfig file (UTF-8), exactly as a scan
+// reads them; a file whose extension no validator takes is reported with
+// no validator. Without --config and without any criteria option the
+// embedded ScanConfig is used the same way. Criteria options instead give
+// one PE and one archive validator those criteria; without --type a path
+// ending in .zip or .jar goes to the archive validator, anything else to the
+// PE one. --config cannot be combined with criteria options.
+//
 // Paths are host paths; they reach the validator as Windows paths through
 // the namespace of the prefix. DATE is "YYYY-MM-DD" or
-// "YYYY-MM-DD HH:MM:SS.mmm" (UTC). Without --type a path ending in .zip or
-// .jar is a signed archive, anything else a PE file. Exit status: 0 when no
-// file is affected, 1 when one is, 2 for a usage error.
+// "YYYY-MM-DD HH:MM:SS.mmm" (UTC). Exit status: 0 when no file is affected,
+// 1 when one is, 2 for a usage error or an unreadable configuration.
 #include "config/ConfigDate.h"
+#include "config/ScanConfig.h"
+#include "platform/Resources.h"
 #include "platform/WindowsNamespace.h"
 #include "util/Calendar.h"
 #include "util/Text.h"
@@ -20,6 +30,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +47,8 @@ struct Options {
   std::u16string company;
   FileTime start;
   FileTime end;
+  bool criteria = false;             // a criteria option or --type was given
+  std::optional<std::string> config; // --config FILE
   std::vector<std::string> paths;
 };
 
@@ -50,7 +64,8 @@ struct FileReport {
 
 void printUsage() {
   std::fprintf(stderr,
-               "usage: fennick-verify [--json] [--type pe|jar] [--hash HEX] [--company TEXT]\n"
+               "usage: fennick-verify [--json] [--config FILE] [--prefix DIR] [--] PATH...\n"
+               "       fennick-verify [--json] [--type pe|jar] [--hash HEX] [--company TEXT]\n"
                "                      [--start DATE] [--end DATE] [--prefix DIR] [--] PATH...\n"
                "DATE: YYYY-MM-DD or \"YYYY-MM-DD HH:MM:SS.mmm\" (UTC)\n");
 }
@@ -89,7 +104,12 @@ bool parseOptions(int argc, char** argv, Options& options) {
       return false;
     }
     const std::string value = argv[++i];
-    if (argument == "--type") {
+    if (argument == "--type" || argument == "--hash" || argument == "--company" ||
+        argument == "--start" || argument == "--end")
+      options.criteria = true;
+    if (argument == "--config") {
+      options.config = value;
+    } else if (argument == "--type") {
       if (value == "pe")
         options.type = FileType::Pe;
       else if (value == "jar")
@@ -118,6 +138,39 @@ bool parseOptions(int argc, char** argv, Options& options) {
   }
   if (options.paths.empty()) {
     std::fprintf(stderr, "fennick-verify: no file given\n");
+    return false;
+  }
+  if (options.config && options.criteria) {
+    std::fprintf(stderr, "fennick-verify: --config takes the criteria from the file; "
+                         "give no criteria options with it\n");
+    return false;
+  }
+  return true;
+}
+
+// The validators of the ScanConfig file at hostPath, or of the embedded one
+// when there is no path; false after printing why there are none.
+bool loadConfigValidators(const std::optional<std::string>& hostPath,
+                          ScanConfigValidators& validators) {
+  std::string bytes;
+  if (hostPath) {
+    std::ifstream file(*hostPath, std::ios::binary);
+    if (!file) {
+      std::fprintf(stderr, "fennick-verify: cannot read %s\n", hostPath->c_str());
+      return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  } else {
+    std::span<const std::uint8_t> embedded =
+        platform::findResource(platform::kResourceScanConfig, 171);
+    bytes.assign(embedded.begin(), embedded.end());
+  }
+  if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
+    bytes.erase(0, 3); // a byte-order mark is no text of the document
+  std::u16string text;
+  const char* source = hostPath ? hostPath->c_str() : "the embedded ScanConfig";
+  if (!utf8ToWide(bytes, text) || !readScanConfigValidators(text, validators)) {
+    std::fprintf(stderr, "fennick-verify: %s: no ScanConfig with a validator\n", source);
     return false;
   }
   return true;
@@ -149,7 +202,8 @@ FileReport checkPe(const std::string& path, const PEValidator& validator) {
   return report;
 }
 
-// Signed archives: no trust check runs, so there is no trust status.
+// Signed archives: no trust check runs, so there is no trust status; the
+// signer is the certificate that verified the signature block, if any.
 FileReport checkArchive(const std::string& path, JarValidator& validator) {
   FileReport report;
   report.path = path;
@@ -157,6 +211,19 @@ FileReport checkArchive(const std::string& path, JarValidator& validator) {
   SignerInfo signer;
   report.result = validator.check(windowsPathOf(path), signer);
   report.signer = signer;
+  return report;
+}
+
+// The check of one file by the validator the configuration gives its name.
+FileReport checkConfigured(const std::string& path, const ScanConfigValidators& validators) {
+  ValidatorBase* validator = validators.factory->getValidator(windowsPathOf(path));
+  if (auto* pe = dynamic_cast<PEValidator*>(validator))
+    return checkPe(path, *pe);
+  if (auto* jar = dynamic_cast<JarValidator*>(validator))
+    return checkArchive(path, *jar);
+  FileReport report;
+  report.path = path;
+  report.note = "no validator takes this file type";
   return report;
 }
 
@@ -250,24 +317,27 @@ int main(int argc, char** argv) {
     printUsage();
     return 2;
   }
+  ScanConfigValidators configured;
+  if (!options.criteria && !loadConfigValidators(options.config, configured))
+    return 2;
   PEValidator peValidator;
-  peValidator.certificateHash = options.hash;
-  peValidator.companyName = options.company;
-  peValidator.startDate = options.start;
-  peValidator.endDate = options.end;
   JarValidator jarValidator;
-  jarValidator.certificateHash = options.hash;
-  jarValidator.companyName = options.company;
-  jarValidator.startDate = options.start;
-  jarValidator.endDate = options.end;
+  for (ValidatorBase* validator : {static_cast<ValidatorBase*>(&peValidator),
+                                   static_cast<ValidatorBase*>(&jarValidator)}) {
+    validator->certificateHash = options.hash;
+    validator->companyName = options.company;
+    validator->startDate = options.start;
+    validator->endDate = options.end;
+  }
 
   bool anyAffected = false;
   if (options.json)
     std::printf("[");
   for (std::size_t i = 0; i < options.paths.size(); ++i) {
     const std::string& path = options.paths[i];
-    FileReport report = typeOf(path, options) == FileType::Archive ? checkArchive(path, jarValidator)
-                                                                   : checkPe(path, peValidator);
+    FileReport report = !options.criteria ? checkConfigured(path, configured)
+                        : typeOf(path, options) == FileType::Archive ? checkArchive(path, jarValidator)
+                                                                     : checkPe(path, peValidator);
     anyAffected = anyAffected || report.result == ValidationResult::Affected;
     if (options.json)
       std::printf("%s\n%s", i == 0 ? "" : ",", jsonObject(report).c_str());

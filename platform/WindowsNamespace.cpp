@@ -80,6 +80,9 @@ char16_t currentDrive() { return driveRoot(u'C') ? u'C' : u'Z'; }
 void setPrefix(const std::string& hostDirectory) {
   std::lock_guard lock(prefixMutex);
   configuredPrefix = hostDirectory;
+  // Programs this process starts (the folder-token helper) find the same
+  // machine through the variable they read first.
+  setenv("WINEPREFIX", hostDirectory.c_str(), 1);
 }
 
 std::string prefix() {

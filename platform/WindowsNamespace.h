@@ -11,6 +11,8 @@ namespace platform {
 
 // The prefix that is the machine: set by --prefix; by default $WINEPREFIX,
 // else ~/.wine. Set it before any other call of the platform layer.
+// setPrefix also sets WINEPREFIX in this process's environment, so that the
+// programs it starts (the folder-token helper) use the same prefix.
 void setPrefix(const std::string& hostDirectory);
 std::string prefix();
 

@@ -65,6 +65,7 @@ public:
 private:
   void runScript(const std::u16string& statement);
   void setCloseEnabled(bool enabled);
+  void ensureTexts();
 
   Host host;
   std::unique_ptr<ScanJob> currentJob;

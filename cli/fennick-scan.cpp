@@ -1,0 +1,234 @@
+// fennick-scan: the headless face of the session controller. Prepares a
+// session on the machine (a Wine-style prefix), scans, and prints which
+// products are affected, in the user's language.
+//
+//   fennick-scan [--prefix DIR] [--config FILE] [--report FILE] [--json]
+//
+// Exit status: 0 nothing affected, 1 a product is affected, 2 usage error or
+// a scan that could not run.
+
+#include "finders/ProductRecord.h"
+#include "finders/ValueObject.h"
+#include "l10n/Localizer.h"
+#include "platform/WindowsNamespace.h"
+#include "report/AffectedProducts.h"
+#include "report/ResultsPage.h"
+#include "session/ScanContext.h"
+#include "session/ScanJob.h"
+#include "session/ScriptSink.h"
+#include "session/SessionController.h"
+#include "util/Json.h"
+#include "util/Text.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitClean = 0;
+constexpr int kExitAffected = 1;
+constexpr int kExitTrouble = 2;
+
+struct Options {
+  std::optional<std::string> prefix;
+  std::optional<std::string> config;
+  std::optional<std::string> report;
+  bool json = false;
+};
+
+const char kUsage[] =
+    "usage: fennick-scan [--prefix DIR] [--config FILE] [--report FILE] [--json]\n"
+    "  --prefix DIR   the machine to scan: a Wine-style prefix (default $WINEPREFIX or ~/.wine)\n"
+    "  --config FILE  a ScanConfig document to use instead of the built-in one\n"
+    "  --report FILE  copy Defects.log to FILE (written only when something is affected)\n"
+    "  --json         print the results as JSON\n";
+
+bool parseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](std::optional<std::string>& target) {
+      if (i + 1 >= argc)
+        return false;
+      target = argv[++i];
+      return true;
+    };
+    if (arg == "--prefix") {
+      if (!value(options.prefix))
+        return false;
+    } else if (arg == "--config") {
+      if (!value(options.config))
+        return false;
+    } else if (arg == "--report") {
+      if (!value(options.report))
+        return false;
+    } else if (arg == "--json") {
+      options.json = true;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The statements the controller sends are for a page; there is none here.
+class DiscardingSink : public ScriptSink {
+public:
+  void runScript(const std::u16string&) override {}
+};
+
+std::string utf8(const std::u16string& text) {
+  std::string out;
+  wideToUtf8(text, out);
+  return out;
+}
+
+// Dictionary texts carry script escapes and markup for the page.
+std::string plainText(std::u16string text) {
+  for (size_t at = text.find(u"\\'"); at != std::u16string::npos; at = text.find(u"\\'", at + 1))
+    text.erase(at, 1);
+  for (size_t at = text.find(u"<br>"); at != std::u16string::npos; at = text.find(u"<br>", at))
+    text.replace(at, 4, u" ");
+  for (size_t at = text.find(u"&amp;"); at != std::u16string::npos; at = text.find(u"&amp;", at + 1))
+    text.replace(at, 5, u"&");
+  return utf8(text);
+}
+
+void showProgress(const ScanJob& job) {
+  std::int32_t progress = job.progress.load(std::memory_order_acquire);
+  int filled = progress * 40 / 100;
+  std::fprintf(stderr, "\r[%-40s] %3d%%  %d files checked", std::string(size_t(filled), '#').c_str(),
+               progress, job.filesChecked.load(std::memory_order_relaxed));
+  std::fflush(stderr);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!parseOptions(argc, argv, options)) {
+    std::fputs(kUsage, stderr);
+    return kExitTrouble;
+  }
+  if (options.prefix) {
+    if (!std::filesystem::is_directory(*options.prefix)) {
+      std::fprintf(stderr, "fennick-scan: no such prefix folder: %s\n", options.prefix->c_str());
+      return kExitTrouble;
+    }
+    platform::setPrefix(std::filesystem::absolute(*options.prefix).string());
+  }
+
+  DiscardingSink sink;
+  SessionController::Host host;
+  host.scripts = &sink;
+  SessionController controller(host);
+
+  if (options.config) {
+    std::ifstream file(*options.config, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    std::u16string text;
+    if (!file.good() && !file.eof()) {
+      std::fprintf(stderr, "fennick-scan: cannot read %s\n", options.config->c_str());
+      return kExitTrouble;
+    }
+    if (bytes.empty() || !utf8ToWide(bytes, text)) {
+      std::fprintf(stderr, "fennick-scan: %s is empty or unreadable\n", options.config->c_str());
+      return kExitTrouble;
+    }
+    controller.setScanConfigText(text);
+  }
+
+  controller.getUIStrings(); // chooses the user's language
+  controller.scanSystem();
+  ScanJob* job = controller.job();
+  ScanContext* context = controller.context();
+  if (!job || !context || context->validators.empty()) {
+    std::fputs("fennick-scan: the scan configuration could not be read\n", stderr);
+    return kExitTrouble;
+  }
+  bool terminal = isatty(STDERR_FILENO);
+  while (job->running.load(std::memory_order_acquire)) {
+    if (terminal)
+      showProgress(*job);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (terminal) {
+    showProgress(*job);
+    std::fputc('\n', stderr);
+  }
+  controller.getSystemScanResult();
+
+  // Copy the report while the session, and with it the scratch folder, lives.
+  std::optional<std::string> reportCopied;
+  if (options.report && !context->scratchFolder.empty()) {
+    std::optional<std::string> log = platform::toHostPath(context->scratchFolder + u"\\Defects.log");
+    std::error_code error;
+    if (log && std::filesystem::exists(*log)) {
+      std::filesystem::copy_file(*log, *options.report,
+                                 std::filesystem::copy_options::overwrite_existing, error);
+      if (error) {
+        std::fprintf(stderr, "fennick-scan: cannot write %s: %s\n", options.report->c_str(),
+                     error.message().c_str());
+        return kExitTrouble;
+      }
+      reportCopied = *options.report;
+    }
+  }
+
+  Localizer& texts = controller.localizer();
+  std::vector<ProductRecord*> affected = affectedProducts(job->defects);
+  std::vector<ProductRecord*> upToDate = upToDateProducts(affected, context->products);
+  std::u16string fallbackLink = texts.lookupUIString("moreInfoLink");
+
+  if (options.json) {
+    std::string out = "{\"affected\": [";
+    for (size_t i = 0; i < affected.size(); ++i) {
+      const ProductRecord& product = *affected[i];
+      out += (i ? ", " : "") + std::string("{\"name\": ") + jsonString(productDisplayName(product)) +
+             ", \"id\": " + jsonString(product.id) + ", \"updateLink\": " +
+             jsonString(productUpdateLink(product, context->updateLinks, fallbackLink)) +
+             ", \"files\": [";
+      std::vector<FileValueObject*> files = affectedFilesOf(job->defects, &product);
+      for (size_t f = 0; f < files.size(); ++f)
+        out += (f ? ", " : "") + jsonString(files[f]->path);
+      out += "]}";
+    }
+    out += "], \"upToDate\": [";
+    for (size_t i = 0; i < upToDate.size(); ++i)
+      out += (i ? ", " : "") + std::string("{\"name\": ") +
+             jsonString(productDisplayName(*upToDate[i])) + ", \"id\": " +
+             jsonString(upToDate[i]->id) + "}";
+    out += "], \"filesListed\": " + std::to_string(job->filesListed.load()) +
+           ", \"filesChecked\": " + std::to_string(job->filesChecked.load()) +
+           ", \"defects\": " + std::to_string(job->defects.size()) +
+           ", \"report\": " + (reportCopied ? jsonString(*reportCopied) : "null") + "}\n";
+    std::fputs(out.c_str(), stdout);
+  } else {
+    if (!affected.empty()) {
+      std::printf("%s\n", plainText(texts.lookupUIString("affectedProductsRow")).c_str());
+      for (ProductRecord* product : affected) {
+        std::printf("  %s\n    %s\n    %s: %s\n", utf8(productDisplayName(*product)).c_str(),
+                    plainText(texts.lookupUIString("signatureInvalidTxt")).c_str(),
+                    plainText(texts.lookupUIString("getUpdateLinkTxt")).c_str(),
+                    utf8(productUpdateLink(*product, context->updateLinks, fallbackLink)).c_str());
+        for (FileValueObject* file : affectedFilesOf(job->defects, product))
+          std::printf("      %s\n", utf8(file->path).c_str());
+      }
+    }
+    if (!upToDate.empty()) {
+      std::printf("%s\n", plainText(texts.lookupUIString("notAffectedProductRow")).c_str());
+      for (ProductRecord* product : upToDate)
+        std::printf("  %s\n    %s\n", utf8(productDisplayName(*product)).c_str(),
+                    plainText(texts.lookupUIString("signatureOkTxt")).c_str());
+    }
+    if (affected.empty() && upToDate.empty())
+      std::printf("%s\n", plainText(texts.lookupUIString("noProductsRow")).c_str());
+  }
+  return affected.empty() ? kExitClean : kExitAffected;
+}

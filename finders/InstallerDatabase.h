@@ -1,0 +1,49 @@
+// One of the vendor installer's SQLite databases, opened read-only where it
+// lies and closed again with retries while SQLite reports it busy.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+struct sqlite3;
+
+class InstallerDatabase {
+public:
+  // How long SQLite itself waits on a lock held by another connection.
+  static constexpr int kBusyTimeoutMilliseconds = 1000;
+  // close: calls of sqlite3_close in all while it answers busy, and the pause
+  // between two calls.
+  static constexpr int kCloseAttempts = 6;
+  static constexpr std::chrono::milliseconds kClosePause{500};
+
+  InstallerDatabase() = default;
+  // Closes the connection (with its retries); a connection that still cannot
+  // be closed is handed to SQLite to release once it is free.
+  ~InstallerDatabase();
+  InstallerDatabase(const InstallerDatabase&) = delete;
+  InstallerDatabase& operator=(const InstallerDatabase&) = delete;
+
+  // Opens the database at a Windows path given in UTF-8, read-only: a file
+  // that does not exist is a failure and is never created. False for a null
+  // or empty path, a path outside the mapped drives, or any open error (a
+  // handle SQLite made anyway is kept for close to release). On success the
+  // busy timeout is set. An open database is closed first.
+  bool open(const char* utf8Path);
+
+  // True when nothing is open. Otherwise retries sqlite3_close while it
+  // answers busy (kCloseAttempts calls, kClosePause between them); false,
+  // connection kept, when it still does not succeed.
+  bool close();
+
+  sqlite3* handle() const { return db.get(); } // null when closed
+  const std::string& path() const { return utf8Path; }
+
+private:
+  struct Release {
+    void operator()(sqlite3* connection) const;
+  };
+
+  std::unique_ptr<sqlite3, Release> db; // the connection, null when closed
+  std::string utf8Path;                 // the Windows path given to open
+};

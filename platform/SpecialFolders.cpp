@@ -1,0 +1,192 @@
+// Special folders of the prefix, in the view of a 32-bit or a 64-bit process.
+#include "platform/SpecialFolders.h"
+
+#include "platform/Files.h"
+#include "platform/Registry.h"
+#include "platform/WindowsNamespace.h"
+#include "util/Text.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+std::atomic<ProcessBitness> processBitness{ProcessBitness::Bits32};
+
+constexpr std::u16string_view kCurrentVersion = u"Software\\Microsoft\\Windows\\CurrentVersion";
+constexpr std::u16string_view kWindowsNtCurrentVersion =
+    u"Software\\Microsoft\\Windows NT\\CurrentVersion";
+constexpr std::u16string_view kShellFolders =
+    u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+std::u16string userName() {
+  std::string name;
+  if (const char* user = std::getenv("USER"); user && *user)
+    name = user;
+  else if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_name)
+    name = entry->pw_name;
+  else
+    name = "user";
+  std::u16string wide;
+  utf8ToWide(name, wide);
+  return wide;
+}
+
+std::u16string windowsFolder();
+std::u16string profileFolder() { return u"C:\\users\\" + userName(); }
+
+// Expands the variables a folder value may use; others stay as written.
+std::u16string expandVariables(const std::u16string& text) {
+  std::u16string result;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t open = text.find(u'%', pos);
+    size_t close = open == std::u16string::npos ? open : text.find(u'%', open + 1);
+    if (close == std::u16string::npos) {
+      result += text.substr(pos);
+      break;
+    }
+    result += text.substr(pos, open - pos);
+    std::u16string name = text.substr(open + 1, close - open - 1);
+    toUpperAscii(name);
+    if (name == u"SYSTEMDRIVE")
+      result += u"C:";
+    else if (name == u"SYSTEMROOT" || name == u"WINDIR")
+      result += windowsFolder();
+    else if (name == u"USERPROFILE")
+      result += profileFolder();
+    else if (name == u"ALLUSERSPROFILE" || name == u"PROGRAMDATA")
+      result += u"C:\\ProgramData";
+    else if (name == u"PUBLIC")
+      result += u"C:\\users\\Public";
+    else {
+      result += text.substr(open, close - open + 1);
+    }
+    pos = close + 1;
+  }
+  return result;
+}
+
+// A non-empty folder value of the registry, expanded and without a trailing
+// backslash (a drive root keeps its own).
+bool registryFolder(RegistryRoot root, std::u16string_view key, std::u16string_view name,
+                    std::u16string& folder) {
+  RegistryValue value;
+  std::u16string text;
+  if (!readRegistryValue(root, key, name, value) || !value.text(text) || text.empty())
+    return false;
+  if (value.type == kRegExpandSz)
+    text = expandVariables(text);
+  while (text.size() > 3 && text.back() == u'\\')
+    text.pop_back();
+  folder = text;
+  return true;
+}
+
+std::u16string folderOr(RegistryRoot root, std::u16string_view key, std::u16string_view name,
+                        const std::u16string& fallback) {
+  std::u16string folder;
+  return registryFolder(root, key, name, folder) ? folder : fallback;
+}
+
+std::u16string windowsFolder() {
+  return folderOr(RegistryRoot::LocalMachine, kWindowsNtCurrentVersion, u"SystemRoot",
+                  u"C:\\windows");
+}
+
+std::u16string programFiles(bool wow) {
+  if (wow)
+    return folderOr(RegistryRoot::LocalMachine, kCurrentVersion, u"ProgramFilesDir (x86)",
+                    u"C:\\Program Files (x86)");
+  return folderOr(RegistryRoot::LocalMachine, kCurrentVersion, u"ProgramFilesDir",
+                  u"C:\\Program Files");
+}
+
+std::u16string commonFiles(bool wow) {
+  if (wow)
+    return folderOr(RegistryRoot::LocalMachine, kCurrentVersion, u"CommonFilesDir (x86)",
+                    programFiles(true) + u"\\Common Files");
+  return folderOr(RegistryRoot::LocalMachine, kCurrentVersion, u"CommonFilesDir",
+                  programFiles(false) + u"\\Common Files");
+}
+
+std::u16string machineShellFolder(std::u16string_view name, const std::u16string& fallback) {
+  return folderOr(RegistryRoot::LocalMachine, kShellFolders, name, fallback);
+}
+
+std::u16string userShellFolder(std::u16string_view name, const std::u16string& fallback) {
+  return folderOr(RegistryRoot::CurrentUser, kShellFolders, name, fallback);
+}
+
+bool resolveFolder(int csidl, bool wow, std::u16string& path) {
+  switch (csidl) {
+  case CSIDL_PROGRAM_FILES: path = programFiles(wow); return true;
+  case CSIDL_PROGRAM_FILES_COMMON: path = commonFiles(wow); return true;
+  case CSIDL_SYSTEM:
+    path = windowsFolder() + (wow ? u"\\syswow64" : u"\\system32");
+    return true;
+  case CSIDL_COMMON_APPDATA:
+    path = machineShellFolder(u"Common AppData", u"C:\\ProgramData");
+    return true;
+  case CSIDL_COMMON_DOCUMENTS:
+    path = machineShellFolder(u"Common Documents", u"C:\\users\\Public\\Documents");
+    return true;
+  case CSIDL_COMMON_PROGRAMS:
+    path = machineShellFolder(u"Common Programs",
+                              u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs");
+    return true;
+  case CSIDL_FONTS: path = userShellFolder(u"Fonts", windowsFolder() + u"\\Fonts"); return true;
+  case CSIDL_PERSONAL:
+    path = userShellFolder(u"Personal", profileFolder() + u"\\Documents");
+    return true;
+  case CSIDL_APPDATA:
+    path = userShellFolder(u"AppData", profileFolder() + u"\\AppData\\Roaming");
+    return true;
+  case CSIDL_LOCAL_APPDATA:
+    path = userShellFolder(u"Local AppData", profileFolder() + u"\\AppData\\Local");
+    return true;
+  case CSIDL_PROFILE: path = profileFolder(); return true;
+  case CSIDL_FAVORITES:
+    path = userShellFolder(u"Favorites", profileFolder() + u"\\Favorites");
+    return true;
+  case CSIDL_MYPICTURES:
+    path = userShellFolder(u"My Pictures", profileFolder() + u"\\Pictures");
+    return true;
+  case CSIDL_TEMPLATES:
+    path = userShellFolder(u"Templates", profileFolder() + u"\\Templates");
+    return true;
+  default: return false;
+  }
+}
+
+} // namespace
+
+void setProcessBitness(ProcessBitness bitness) { processBitness = bitness; }
+
+bool isPrefix64Bit() {
+  if (!driveRoot(u'C'))
+    return false;
+  std::shared_ptr<const RegistryHive> machine = loadRegistryHive(RegistryRoot::LocalMachine);
+  if (machine && machine->is64Bit())
+    return true;
+  return pathIsDirectory(u"C:\\windows\\syswow64");
+}
+
+bool isWow64Process() {
+  return processBitness == ProcessBitness::Bits32 && isPrefix64Bit();
+}
+
+bool shGetSpecialFolderPath(int csidl, std::u16string& path) {
+  if (!driveRoot(u'C'))
+    return false;
+  std::u16string folder;
+  if (!resolveFolder(csidl, isWow64Process(), folder) || folder.size() > kMaxFolderPath)
+    return false;
+  path = folder;
+  return true;
+}
+
+} // namespace platform

@@ -1,0 +1,240 @@
+// The installer-database layer: read-only opening, queries kept as text per
+// requested column, quoting of values, and the waits on a busy database.
+#include "InstallerTestSupport.h"
+
+#include "finders/InstallerDatabase.h"
+#include "finders/QueryResult.h"
+#include "finders/SqlText.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace installer_test;
+using Clock = std::chrono::steady_clock;
+using Rows = std::vector<std::vector<std::string>>;
+using Values = std::vector<std::string>;
+
+namespace {
+
+class InstallerDatabaseTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    // No prefix: only drive Z: (the host root) is mapped.
+    platform::setPrefix(temp.host("no-prefix"));
+    ASSERT_EQ(makeDatabase(temp.host("data.db"),
+                           "create table t(id integer, name text, note text, PayloadID text);"
+                           "insert into t values (2, 'a', NULL, 'P1'), (10, 'b', 'x', 'P2');"
+                           "create table people(name text);"
+                           "insert into people values ('O''Neil'), ('Smith');"),
+              "");
+  }
+  std::string path(const std::string& name) { return utf8(temp.windows(name)); }
+
+  TempFolder temp;
+};
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+} // namespace
+
+TEST_F(InstallerDatabaseTest, RowsKeepRequestedColumnsAsTextInRowOrder) {
+  InstallerDatabase db;
+  ASSERT_TRUE(db.open(path("data.db").c_str()));
+  QueryResult result{"name", "id", "note"};
+  ASSERT_TRUE(executeQuery(result, db, "select id, name, note, PayloadID from t order by id"));
+  EXPECT_EQ(result.rowCount, 2);
+  EXPECT_EQ(result.columnCount, 3);
+  // Integers arrive as decimal text, SQL NULL as empty, unrequested columns
+  // are dropped.
+  EXPECT_EQ(result.rows, (Rows{{"a", "2", ""}, {"b", "10", "x"}}));
+
+  Values values{"kept"};
+  EXPECT_TRUE(result.columnValues("id", values));
+  EXPECT_EQ(values, (Values{"kept", "2", "10"}));
+  EXPECT_FALSE(result.columnValues("PayloadID", values));
+  EXPECT_EQ(values.size(), 3u);
+}
+
+TEST_F(InstallerDatabaseTest, ColumnNamesMatchByteForByte) {
+  InstallerDatabase db;
+  ASSERT_TRUE(db.open(path("data.db").c_str()));
+  QueryResult result{"payloadID"};
+  ASSERT_TRUE(executeQuery(result, db, "select PayloadID from t"));
+  Values values;
+  ASSERT_TRUE(result.columnValues("payloadID", values));
+  EXPECT_EQ(values, (Values{"", ""})); // rows counted, column never matched
+
+  QueryResult twice{"v", "v"};
+  EXPECT_EQ(twice.columnIndex("v"), 0);
+  EXPECT_EQ(twice.columnIndex("V"), -1);
+  ASSERT_TRUE(executeQuery(twice, db, "select name as v from t where id = 2"));
+  EXPECT_EQ(twice.rows, (Rows{{"a", ""}}));
+}
+
+TEST_F(InstallerDatabaseTest, EmptyResultSucceedsWithNothing) {
+  InstallerDatabase db;
+  ASSERT_TRUE(db.open(path("data.db").c_str()));
+  QueryResult result{"name"};
+  ASSERT_TRUE(executeQuery(result, db, "select name from t where id = 99"));
+  EXPECT_EQ(result.rowCount, 0);
+  Values values;
+  EXPECT_TRUE(result.columnValues("name", values));
+  EXPECT_TRUE(values.empty());
+}
+
+TEST_F(InstallerDatabaseTest, FailedStatementsReportFalseAndKeepCollectedRows) {
+  InstallerDatabase db;
+  QueryResult closed{"name"};
+  EXPECT_FALSE(executeQuery(closed, db, "select 1 as name"));
+
+  ASSERT_TRUE(db.open(path("data.db").c_str()));
+  QueryResult syntax{"name"};
+  EXPECT_FALSE(executeQuery(syntax, db, "selec name fro t"));
+  QueryResult missing{"name"};
+  EXPECT_FALSE(executeQuery(missing, db, "select name from suites"));
+  EXPECT_EQ(missing.rowCount, 0);
+
+  QueryResult partial{"name"};
+  EXPECT_FALSE(executeQuery(partial, db, "select 'x' as name; select name from suites"));
+  EXPECT_EQ(partial.rows, (Rows{{"x"}}));
+}
+
+TEST_F(InstallerDatabaseTest, OpenIsReadOnlyAndNeverCreatesTheFile) {
+  auto before = snapshotTree(temp.host());
+  {
+    InstallerDatabase db;
+    EXPECT_FALSE(db.open(path("missing.db").c_str()));
+    EXPECT_TRUE(db.close());
+    EXPECT_FALSE(db.open(path("absent-folder\\missing.db").c_str()));
+  }
+  {
+    InstallerDatabase db;
+    ASSERT_TRUE(db.open(path("data.db").c_str()));
+    QueryResult write{"name"};
+    EXPECT_FALSE(executeQuery(write, db, "insert into t(name) values ('new')"));
+    EXPECT_FALSE(executeQuery(write, db, "create table extra(a)"));
+    QueryResult read{"name"};
+    EXPECT_TRUE(executeQuery(read, db, "select name from t"));
+    EXPECT_EQ(read.rowCount, 2);
+    EXPECT_TRUE(db.close());
+    EXPECT_EQ(db.handle(), nullptr);
+  }
+  EXPECT_EQ(snapshotTree(temp.host()), before);
+}
+
+TEST_F(InstallerDatabaseTest, BadPathsFailToOpen) {
+  InstallerDatabase db;
+  EXPECT_FALSE(db.open(nullptr));
+  EXPECT_FALSE(db.open(""));
+  EXPECT_FALSE(db.open("Q:\\Orvia\\cdbx\\Media_db.db")); // drive not mapped
+  QueryResult fromFolder{"name"};
+  EXPECT_FALSE(db.open(path("").c_str()) &&
+               executeQuery(fromFolder, db, "select name from sqlite_master"));
+
+  std::ofstream(temp.host("text.db")) << "this is not a database, only some text\n";
+  QueryResult result{"name"};
+  EXPECT_FALSE(db.open(path("text.db").c_str()) &&
+               executeQuery(result, db, "select name from sqlite_master"));
+  EXPECT_TRUE(db.close());
+}
+
+TEST_F(InstallerDatabaseTest, WindowsPathComponentsMatchInAnyLetterCase) {
+  ASSERT_EQ(makeDatabase(temp.host("Orvia/cdbx/Media_db.db"),
+                         "create table suites(ProductID text); insert into suites values ('S');"),
+            "");
+  std::string windowsPath = path("") + "\\ORVIA\\CDBX\\media_DB.db";
+  InstallerDatabase db;
+  ASSERT_TRUE(db.open(windowsPath.c_str()));
+  EXPECT_EQ(db.path(), windowsPath);
+  QueryResult result{"ProductID"};
+  ASSERT_TRUE(executeQuery(result, db, "select ProductID from suites"));
+  EXPECT_EQ(result.rows, (Rows{{"S"}}));
+}
+
+TEST_F(InstallerDatabaseTest, QuotedValuesStayOneValue) {
+  EXPECT_EQ(sqlQuoted(""), "''");
+  EXPECT_EQ(sqlQuoted("O'Neil"), "'O''Neil'");
+  EXPECT_EQ(sqlQuoted("''"), "''''''");
+
+  InstallerDatabase db;
+  ASSERT_TRUE(db.open(path("data.db").c_str()));
+  auto lookup = [&](const std::string& name) {
+    QueryResult result{"name"};
+    Values values;
+    EXPECT_TRUE(executeQuery(result, db, "select name from people where name=" + sqlQuoted(name)));
+    result.columnValues("name", values);
+    return values;
+  };
+  EXPECT_EQ(lookup("O'Neil"), (Values{"O'Neil"}));
+  EXPECT_EQ(lookup("x' or '1'='1"), Values{});
+  EXPECT_EQ(lookup("x' union select 'injected"), Values{});
+  EXPECT_EQ(lookup("x'; select 'second"), Values{});
+}
+
+TEST_F(InstallerDatabaseTest, BusyDatabaseIsWaitedForThenReportedAsFailure) {
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(temp.host("data.db").c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+
+  InstallerDatabase db;
+  ASSERT_TRUE(db.open(path("data.db").c_str()));
+  QueryResult result{"name"};
+  auto start = Clock::now();
+  EXPECT_FALSE(executeQuery(result, db, "select name from t"));
+  double waited = secondsSince(start);
+  // Six calls, each waiting out the busy timeout.
+  EXPECT_GE(waited, 5.5);
+  EXPECT_LT(waited, 20.0);
+  EXPECT_EQ(result.rowCount, 0);
+
+  ASSERT_EQ(sqlite3_exec(holder, "rollback", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(holder);
+  EXPECT_TRUE(executeQuery(result, db, "select name from t"));
+  EXPECT_EQ(result.rowCount, 2);
+}
+
+TEST_F(InstallerDatabaseTest, LockReleasedWhileWaitingLetsTheQuerySucceed) {
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(temp.host("data.db").c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::thread releaser([holder] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    sqlite3_exec(holder, "commit", nullptr, nullptr, nullptr);
+  });
+
+  InstallerDatabase db;
+  ASSERT_TRUE(db.open(path("data.db").c_str()));
+  QueryResult result{"name"};
+  auto start = Clock::now();
+  EXPECT_TRUE(executeQuery(result, db, "select name from t"));
+  EXPECT_GE(secondsSince(start), 1.0);
+  EXPECT_EQ(result.rowCount, 2); // no rows from the attempts that were refused
+  releaser.join();
+  sqlite3_close(holder);
+}
+
+TEST_F(InstallerDatabaseTest, CloseRetriesWhileBusyThenKeepsTheConnection) {
+  InstallerDatabase db;
+  ASSERT_TRUE(db.open(path("data.db").c_str()));
+  // An unfinished statement keeps the connection busy for sqlite3_close.
+  sqlite3_stmt* statement = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db.handle(), "select name from t", -1, &statement, nullptr),
+            SQLITE_OK);
+
+  auto start = Clock::now();
+  EXPECT_FALSE(db.close());
+  double waited = secondsSince(start);
+  EXPECT_GE(waited, 2.4); // five pauses of half a second
+  EXPECT_LT(waited, 10.0);
+  EXPECT_NE(db.handle(), nullptr);
+
+  QueryResult result{"name"};
+  EXPECT_TRUE(executeQuery(result, db, "select name from t")); // still usable
+  sqlite3_finalize(statement);
+  EXPECT_TRUE(db.close());
+  EXPECT_EQ(db.handle(), nullptr);
+  EXPECT_TRUE(db.close());
+}

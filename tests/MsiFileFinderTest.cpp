@@ -1,0 +1,110 @@
+// The Windows Installer finder over a prefix whose system.reg lists products.
+#include "finders/MsiFileFinder.h"
+
+#include "finders/ProductRecord.h"
+#include "finders/ValueObject.h"
+#include "validation/FileFilter.h"
+
+#include "TestPrefix.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr char16_t kCode[] = u"{6F1D2C3B-4A59-4E68-B7A6-958473625140}";
+
+std::vector<std::u16string> listPaths(MsiFileFinder& finder) {
+  CustomFileFilter filter;
+  filter.addExtension(u".dll");
+  std::vector<FileValueObject*> files;
+  EXPECT_TRUE(finder.findFiles(filter, files));
+  std::vector<std::u16string> paths;
+  for (FileValueObject* file : files) {
+    EXPECT_NE(dynamic_cast<MsiFileValueObject*>(file), nullptr);
+    EXPECT_EQ(file->product, finder.product.get());
+    paths.push_back(file->path);
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+} // namespace
+
+TEST(MsiFileFinder, UnknownProductDependsOnItsConfiguredFolders) {
+  TestPrefix machine;
+  machine.writeFile("Tools/Sketch/core.dll", "x");
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_FALSE(finder.msiInstalled);
+  EXPECT_EQ(finder.product->id, "{6F1D2C3B-4A59-4E68-B7A6-958473625140}");
+  EXPECT_EQ(finder.product->kind, kProductKindMsi);
+  EXPECT_EQ(finder.record().installLocation, u"");
+  EXPECT_EQ(finder.product->displayName, u"");
+  EXPECT_TRUE(finder.folders.empty());
+  EXPECT_FALSE(finder.isInstalled());
+  EXPECT_TRUE(listPaths(finder).empty());
+
+  finder.addFolder(u"C:\\Missing");
+  EXPECT_FALSE(finder.isInstalled());
+  finder.addFolder(u"C:\\Tools\\Sketch");
+  EXPECT_TRUE(finder.isInstalled());
+  EXPECT_EQ(listPaths(finder), (std::vector<std::u16string>{u"C:\\Tools\\Sketch\\core.dll"}));
+}
+
+TEST(MsiFileFinder, KnownProductWalksItsLocationAndTheConfiguredFolders) {
+  TestPrefix machine;
+  machine.addInstalledProduct(kCode, u"Orvia Sketch Studio", u"C:\\Apps\\Sketch");
+  machine.writeFile("Apps/Sketch/main.dll", "x");
+  machine.writeFile("Apps/Sketch/Sub/plug.dll", "x");
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_TRUE(finder.msiInstalled);
+  EXPECT_TRUE(finder.isInstalled());
+  EXPECT_EQ(finder.record().installLocation, u"C:\\Apps\\Sketch");
+  EXPECT_EQ(finder.product->displayName, u"Orvia Sketch Studio");
+  finder.addFolder(u"C:\\Apps\\Sketch\\Sub");
+  // The nested folder is walked twice: once on its own, once inside the location.
+  EXPECT_EQ(listPaths(finder), (std::vector<std::u16string>{u"C:\\Apps\\Sketch\\Sub\\plug.dll",
+                                                            u"C:\\Apps\\Sketch\\Sub\\plug.dll",
+                                                            u"C:\\Apps\\Sketch\\main.dll"}));
+}
+
+TEST(MsiFileFinder, ProductWithoutLocationValueIsKnownButNamesNoFolder) {
+  TestPrefix machine;
+  machine.addInstalledProduct(kCode, std::nullopt, std::nullopt);
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_TRUE(finder.msiInstalled);
+  EXPECT_EQ(finder.product->displayName, u"");
+  EXPECT_EQ(finder.folders, (std::set<std::u16string>{u""}));
+}
+
+TEST(MsiFileFinder, EmptyLocationWalksTheRootOfTheCurrentDrive) {
+  TestPrefix machine;
+  machine.addInstalledProduct(kCode, u"Rooted", u"");
+  machine.writeFile("top.dll", "x");
+  machine.writeFile("deep/inner.dll", "x");
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_TRUE(finder.isInstalled());
+  EXPECT_EQ(listPaths(finder),
+            (std::vector<std::u16string>{u"\\deep\\inner.dll", u"\\top.dll"}));
+}
+
+TEST(MsiFileFinder, LocationThatDoesNotFitCountsAsUnknown) {
+  TestPrefix machine;
+  std::u16string location = u"C:\\" + std::u16string(257, u'l'); // 260 units
+  machine.addInstalledProduct(kCode, u"Too deep", location);
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_FALSE(finder.msiInstalled);
+  EXPECT_FALSE(finder.isInstalled());
+  EXPECT_EQ(finder.record().installLocation, u"");
+  EXPECT_EQ(finder.product->displayName, u"");
+  EXPECT_TRUE(finder.folders.empty());
+}
+
+TEST(MsiFileFinder, CodeIsPassedOnAsConfigured) {
+  TestPrefix machine;
+  machine.addInstalledProduct(kCode, u"Any case", u"C:\\Apps");
+  MsiFileFinder lower(u"", {}, u"{6f1d2c3b-4a59-4e68-b7a6-958473625140}");
+  EXPECT_TRUE(lower.msiInstalled);
+  EXPECT_EQ(lower.product->id, "{6f1d2c3b-4a59-4e68-b7a6-958473625140}");
+  MsiFileFinder bare(u"", {}, u"6F1D2C3B-4A59-4E68-B7A6-958473625140");
+  EXPECT_FALSE(bare.msiInstalled);
+}
