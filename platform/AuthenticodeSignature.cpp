@@ -1,6 +1,7 @@
 // Decoding and verifying the Authenticode SignedData and its time-stamps.
 #include "platform/AuthenticodeSignature.h"
 
+#include "platform/SignedData.h"
 #include "util/Calendar.h"
 
 #include <openssl/objects.h>
@@ -17,6 +18,8 @@ constexpr const char* kSpcIndirectData = "1.3.6.1.4.1.311.2.1.4";
 // szOID_RFC3161_counterSign: an unauthenticated attribute holding an
 // RFC 3161 time-stamp token.
 constexpr const char* kRfc3161CounterSign = "1.3.6.1.4.1.311.3.3.1";
+// id-ct-TSTInfo: the content type of a time-stamp token.
+constexpr const char* kTstInfo = "1.2.840.113549.1.9.16.1.4";
 
 bool isObject(const ASN1_OBJECT* object, const char* dotted) {
   ASN1_OBJECT_ptr expected(OBJ_txt2obj(dotted, 1));
@@ -39,21 +42,6 @@ std::vector<std::uint8_t> digestOf(const EVP_MD* algorithm, std::span<const std:
 
 bool sameBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
-}
-
-// The contents octets of a DER element (what follows its tag and length).
-std::span<const std::uint8_t> contentsOf(std::span<const std::uint8_t> element) {
-  const unsigned char* cursor = element.data();
-  long length = 0;
-  int tag = 0;
-  int tagClass = 0;
-  int flags = ASN1_get_object(&cursor, &length, &tag, &tagClass, static_cast<long>(element.size()));
-  if ((flags & 0x80) != 0 || (flags & 0x01) != 0) // an error, or indefinite length
-    return {};
-  std::size_t header = static_cast<std::size_t>(cursor - element.data());
-  if (length < 0 || header + static_cast<std::size_t>(length) > element.size())
-    return {};
-  return element.subspan(header, static_cast<std::size_t>(length));
 }
 
 // The DER of an ANY that holds a SEQUENCE (its whole encoding).
@@ -102,6 +90,43 @@ X509_STACK_ptr joinCertificates(STACK_OF(X509) * first, STACK_OF(X509) * second)
   return joined;
 }
 
+// The same from a block decoded in one piece, for encodings the element
+// walk does not take (BER with indefinite lengths).
+bool decodeWhole(std::span<const std::uint8_t> blob, AuthenticodeSignature& signature,
+                 std::span<const std::uint8_t>& indirectData) {
+  signature = AuthenticodeSignature{};
+  const unsigned char* cursor = blob.data();
+  signature.decoded.reset(d2i_PKCS7(nullptr, &cursor, static_cast<long>(blob.size())));
+  PKCS7* signedData = signature.decoded.get();
+  if (!signedData || !PKCS7_type_is_signed(signedData) || !signedData->d.sign)
+    return false;
+  PKCS7* contents = signedData->d.sign->contents;
+  if (!contents || !isObject(contents->type, kSpcIndirectData))
+    return false;
+  indirectData = sequenceOf(contents->d.other);
+  signature.certificateStack = joinCertificates(signedData->d.sign->cert, nullptr);
+  PKCS7_SIGNER_INFO* first = sk_PKCS7_SIGNER_INFO_value(signedData->d.sign->signer_info, 0);
+  if (!first)
+    return false;
+  signature.signerInfo.reset(static_cast<PKCS7_SIGNER_INFO*>(
+      ASN1_item_dup(ASN1_ITEM_rptr(PKCS7_SIGNER_INFO), first)));
+  return signature.signerInfo != nullptr;
+}
+
+// The Authenticode SignedData read element by element, its certificates
+// from the cache.
+bool readWalked(std::span<const std::uint8_t> blob, AuthenticodeSignature& signature,
+                std::span<const std::uint8_t>& indirectData) {
+  SignedDataParts parts;
+  if (!readSignedData(blob, kSpcIndirectData, parts) || parts.content.empty() ||
+      parts.content[0] != (V_ASN1_SEQUENCE | V_ASN1_CONSTRUCTED))
+    return false;
+  indirectData = parts.content;
+  signature.certificateStack = std::move(parts.certificates);
+  signature.signerInfo = std::move(parts.firstSigner);
+  return true;
+}
+
 // A PKCS#9 countersignature: a SignerInfo over the signer's signature value
 // whose signing time attribute is the time-stamp.
 TimeStamp counterSignature(const ASN1_TYPE* value, const AuthenticodeSignature& signature) {
@@ -128,27 +153,40 @@ TimeStamp counterSignature(const ASN1_TYPE* value, const AuthenticodeSignature& 
   return stamp;
 }
 
-// An RFC 3161 time-stamp token: a CMS SignedData of a TSTInfo whose message
-// imprint is the digest of the signer's signature value and whose genTime is
-// the time-stamp. Tokens are read as CMS, since their certificate sets may
-// hold attribute certificates besides X.509 ones.
-TimeStamp rfc3161Token(const ASN1_TYPE* value, const AuthenticodeSignature& signature) {
-  TimeStamp stamp;
-  stamp.kind = TimeStamp::Kind::Rfc3161;
-  std::span<const std::uint8_t> encoded = sequenceOf(value);
+// The genTime of a TSTInfo whose message imprint is the digest of the
+// signer's signature value.
+bool tstInfoTime(std::span<const std::uint8_t> tstInfo, const AuthenticodeSignature& signature,
+                 FileTime& time) {
+  const unsigned char* cursor = tstInfo.data();
+  TS_TST_INFO_ptr info(d2i_TS_TST_INFO(nullptr, &cursor, static_cast<long>(tstInfo.size())));
+  if (!info)
+    return false;
+  TS_MSG_IMPRINT* imprint = TS_TST_INFO_get_msg_imprint(info.get());
+  X509_ALGOR* imprintAlgorithm = imprint ? TS_MSG_IMPRINT_get_algo(imprint) : nullptr;
+  const EVP_MD* algorithm = imprintAlgorithm ? supportedDigest(imprintAlgorithm->algorithm) : nullptr;
+  return algorithm &&
+         sameBytes(digestOf(algorithm, bytesOf(signature.signer->enc_digest)),
+                   bytesOf(TS_MSG_IMPRINT_get_msg(imprint))) &&
+         fileTimeOf(TS_TST_INFO_get_time(info.get()), time);
+}
+
+// A token that the element walk does not take (a signer named by its key
+// identifier, BER), verified through OpenSSL's CMS: its TSTInfo when the
+// token's signer verifies over it, and the authority and the certificates
+// for its chain.
+bool verifyTokenAsCms(std::span<const std::uint8_t> encoded, const AuthenticodeSignature& signature,
+                      TimeStamp& stamp) {
   const unsigned char* cursor = encoded.data();
   CMS_ContentInfo_ptr token(
       d2i_CMS_ContentInfo(nullptr, &cursor, static_cast<long>(encoded.size())));
   if (!token || OBJ_obj2nid(CMS_get0_type(token.get())) != NID_pkcs7_signed ||
       OBJ_obj2nid(CMS_get0_eContentType(token.get())) != NID_id_smime_ct_TSTInfo)
-    return stamp;
+    return false;
   ASN1_OCTET_STRING** content = CMS_get0_content(token.get());
   std::span<const std::uint8_t> tstInfo = content ? bytesOf(*content) : std::span<const std::uint8_t>();
   CMS_SignerInfo* tokenSigner = sk_CMS_SignerInfo_value(CMS_get0_SignerInfos(token.get()), 0);
   if (tstInfo.empty() || !tokenSigner)
-    return stamp;
-
-  // The authority's certificate, from the token or from the signature block.
+    return false;
   X509_STACK_ptr tokenCertificates(CMS_get1_certs(token.get()));
   stamp.intermediates = joinCertificates(tokenCertificates.get(), signature.certificates());
   X509* authority = nullptr;
@@ -157,49 +195,50 @@ TimeStamp rfc3161Token(const ASN1_TYPE* value, const AuthenticodeSignature& sign
     if (CMS_SignerInfo_cert_cmp(tokenSigner, candidate) == 0)
       authority = candidate;
   }
-  if (!authority)
-    return stamp;
-
-  // Its message digest over the TSTInfo, and its signature over the signed
-  // attributes.
   X509_ALGOR* digestAlgorithm = nullptr;
   CMS_SignerInfo_get0_algs(tokenSigner, nullptr, nullptr, &digestAlgorithm, nullptr);
   const EVP_MD* algorithm = digestAlgorithm ? supportedDigest(digestAlgorithm->algorithm) : nullptr;
   auto* messageDigest = static_cast<ASN1_OCTET_STRING*>(CMS_signed_get0_data_by_OBJ(
       tokenSigner, OBJ_nid2obj(NID_pkcs9_messageDigest), -3, V_ASN1_OCTET_STRING));
-  if (!algorithm || !messageDigest ||
+  if (!authority || !algorithm || !messageDigest ||
       !sameBytes(digestOf(algorithm, tstInfo), bytesOf(messageDigest)))
-    return stamp;
+    return false;
   CMS_SignerInfo_set1_signer_cert(tokenSigner, authority);
-  if (CMS_SignerInfo_verify(tokenSigner) != 1)
-    return stamp;
+  if (CMS_SignerInfo_verify(tokenSigner) != 1 || !tstInfoTime(tstInfo, signature, stamp.time) ||
+      X509_up_ref(authority) != 1)
+    return false;
+  stamp.authorityReference.reset(authority);
+  stamp.authority = authority;
+  return true;
+}
 
-  cursor = tstInfo.data();
-  TS_TST_INFO_ptr info(d2i_TS_TST_INFO(nullptr, &cursor, static_cast<long>(tstInfo.size())));
-  if (!info)
+// An RFC 3161 time-stamp token: a SignedData of a TSTInfo whose message
+// imprint is the digest of the signer's signature value and whose genTime is
+// the time-stamp, signed by the time-stamping authority.
+TimeStamp rfc3161Token(const ASN1_TYPE* value, const AuthenticodeSignature& signature) {
+  TimeStamp stamp;
+  stamp.kind = TimeStamp::Kind::Rfc3161;
+  std::span<const std::uint8_t> encoded = sequenceOf(value);
+  SignedDataParts parts;
+  if (!readSignedData(encoded, kTstInfo, parts) || parts.content.empty() ||
+      parts.content[0] != V_ASN1_OCTET_STRING) {
+    stamp.valid = verifyTokenAsCms(encoded, signature, stamp);
     return stamp;
-  TS_MSG_IMPRINT* imprint = TS_TST_INFO_get_msg_imprint(info.get());
-  X509_ALGOR* imprintAlgorithm = imprint ? TS_MSG_IMPRINT_get_algo(imprint) : nullptr;
-  const EVP_MD* imprintDigest =
-      imprintAlgorithm ? supportedDigest(imprintAlgorithm->algorithm) : nullptr;
-  if (!imprintDigest ||
-      !sameBytes(digestOf(imprintDigest, bytesOf(signature.signer->enc_digest)),
-                 bytesOf(TS_MSG_IMPRINT_get_msg(imprint))) ||
-      !fileTimeOf(TS_TST_INFO_get_time(info.get()), stamp.time))
-    return stamp;
-  if (X509_up_ref(authority) != 1)
+  }
+  std::span<const std::uint8_t> tstInfo = derContents(parts.content);
+  X509* authority = nullptr;
+  if (verifySignerInfo(parts.firstSigner.get(), tstInfo, parts.certificates.get(),
+                       signature.certificates(), authority) != SignerCheck::Valid ||
+      !tstInfoTime(tstInfo, signature, stamp.time) || X509_up_ref(authority) != 1)
     return stamp;
   stamp.authorityReference.reset(authority);
   stamp.authority = authority;
+  stamp.intermediates = joinCertificates(parts.certificates.get(), signature.certificates());
   stamp.valid = true;
   return stamp;
 }
 
 } // namespace
-
-STACK_OF(X509) * AuthenticodeSignature::certificates() const {
-  return signedData && signedData->d.sign ? signedData->d.sign->cert : nullptr;
-}
 
 const EVP_MD* supportedDigest(const ASN1_OBJECT* algorithm) {
   switch (OBJ_obj2nid(algorithm)) {
@@ -234,23 +273,17 @@ bool fileTimeOf(const ASN1_TIME* time, FileTime& result) {
 SignatureParse parseAuthenticode(std::span<const std::uint8_t> blob,
                                  AuthenticodeSignature& signature) {
   signature = AuthenticodeSignature{};
-  const unsigned char* cursor = blob.data();
-  signature.signedData.reset(d2i_PKCS7(nullptr, &cursor, static_cast<long>(blob.size())));
-  PKCS7* signedData = signature.signedData.get();
-  if (!signedData || !PKCS7_type_is_signed(signedData) || !signedData->d.sign)
+  std::span<const std::uint8_t> indirectData;
+  if (!readWalked(blob, signature, indirectData) && !decodeWhole(blob, signature, indirectData))
     return SignatureParse::NotAuthenticode;
-  PKCS7* contents = signedData->d.sign->contents;
-  if (!contents || !isObject(contents->type, kSpcIndirectData))
-    return SignatureParse::NotAuthenticode;
-  std::span<const std::uint8_t> indirectData = sequenceOf(contents->d.other);
-  signature.indirectData = contentsOf(indirectData);
-  signature.signer = sk_PKCS7_SIGNER_INFO_value(signedData->d.sign->signer_info, 0);
-  if (signature.indirectData.empty() || !signature.signer || !signature.signer->issuer_and_serial ||
+  signature.signer = signature.signerInfo.get();
+  signature.indirectData = derContents(indirectData);
+  if (signature.indirectData.empty() || !signature.signer->issuer_and_serial ||
       !signature.signer->digest_alg || !signature.signer->enc_digest)
     return SignatureParse::NotAuthenticode;
   // SpcIndirectDataContent ::= SEQUENCE { data SpcAttributeTypeAndOptionalValue,
   //                                       messageDigest DigestInfo }
-  cursor = indirectData.data();
+  const unsigned char* cursor = indirectData.data();
   ASN1_SEQUENCE_ANY_ptr fields(
       d2i_ASN1_SEQUENCE_ANY(nullptr, &cursor, static_cast<long>(indirectData.size())));
   if (!fields || sk_ASN1_TYPE_num(fields.get()) < 2)

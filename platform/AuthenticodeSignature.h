@@ -14,13 +14,15 @@
 namespace platform {
 
 struct AuthenticodeSignature {
-  PKCS7_ptr signedData;
-  PKCS7_SIGNER_INFO* signer = nullptr;            // the first signer, inside signedData
+  X509_STACK_ptr certificateStack;                // the block's certificates
+  PKCS7_SIGNER_INFO_ptr signerInfo;               // the first signer
+  PKCS7_SIGNER_INFO* signer = nullptr;            // signerInfo.get()
   const EVP_MD* imageDigestAlgorithm = nullptr;   // of the SpcIndirectDataContent digest
-  std::vector<std::uint8_t> imageDigest;         // the digest the signer vouches for
+  std::vector<std::uint8_t> imageDigest;          // the digest the signer vouches for
   std::span<const std::uint8_t> indirectData;     // content octets the signer's digest covers
+  PKCS7_ptr decoded; // the whole block, when it had to be decoded in one piece (BER)
 
-  STACK_OF(X509) * certificates() const;          // the block's certificates (may be null)
+  STACK_OF(X509) * certificates() const { return certificateStack.get(); }
 };
 
 enum class SignatureParse {
@@ -29,8 +31,9 @@ enum class SignatureParse {
   UnsupportedAlgorithm, // the image digest algorithm is none we compute
 };
 
-// Decodes the block (bytes after its DER encoding, such as the padding of
-// the certificate table, are ignored).
+// Decodes the block (bytes after its encoding, such as the padding of the
+// certificate table, are ignored). Its certificates come from the process's
+// certificate cache. The spans of signature point into blob.
 SignatureParse parseAuthenticode(std::span<const std::uint8_t> blob,
                                  AuthenticodeSignature& signature);
 

@@ -75,8 +75,8 @@ int recordFault(int ok, X509_STORE_CTX* context) {
 constexpr const char* kMicrosoftTimeStampSigning = "1.3.6.1.4.1.311.10.3.2";
 
 // True when the certificate names no extended key usage, or names the one
-// the usage needs.
-bool allowsUsage(X509* certificate, ChainUsage usage) {
+// the usage needs; a CA certificate may name any usage instead.
+bool allowsUsage(X509* certificate, ChainUsage usage, bool isAuthority) {
   int critical = -1;
   EXTENDED_KEY_USAGE_ptr usages(static_cast<EXTENDED_KEY_USAGE*>(
       X509_get_ext_d2i(certificate, NID_ext_key_usage, &critical, nullptr)));
@@ -86,6 +86,8 @@ bool allowsUsage(X509* certificate, ChainUsage usage) {
   for (int i = 0; i < sk_ASN1_OBJECT_num(usages.get()); ++i) {
     const ASN1_OBJECT* named = sk_ASN1_OBJECT_value(usages.get(), i);
     int nid = OBJ_obj2nid(named);
+    if (isAuthority && nid == NID_anyExtendedKeyUsage)
+      return true;
     if (usage == ChainUsage::CodeSigning && nid == NID_code_sign)
       return true;
     if (usage == ChainUsage::TimeStamping &&
@@ -167,7 +169,7 @@ ChainResult buildChain(X509* leaf, STACK_OF(X509) * untrusted, const TrustStores
     X509* certificate = sk_X509_value(result.chain.get(), i);
     if (stores.isDisallowed(certificate))
       faults.distrusted = true;
-    if (!allowsUsage(certificate, usage))
+    if (!allowsUsage(certificate, usage, i > 0))
       faults.wrongUsage = true;
     if (i + 1 < length && isRevoked(certificate, sk_X509_value(result.chain.get(), i + 1), stores))
       faults.revoked = true;

@@ -25,8 +25,9 @@ struct ChainResult {
 // serve as intermediates (those of the signature). Every certificate of the
 // Root store is an anchor, self-signed or not. Every certificate of the chain
 // must be valid at the time at; every certificate that names extended key
-// usages must name the usage's; a certificate of the chain in Disallowed
-// distrusts it; a certificate listed by a CRL of its issuer is revoked.
+// usages must name the usage's (a CA certificate may name any usage); a
+// certificate of the chain in Disallowed distrusts it; a certificate listed
+// by a CRL that its issuer signed is revoked, whatever the revocation date.
 ChainResult buildChain(X509* leaf, STACK_OF(X509) * untrusted, const TrustStores& stores,
                        std::time_t at, ChainUsage usage);
 

@@ -91,6 +91,25 @@ bool sha1Of(X509* certificate, TrustStores::Thumbprint& thumbprint) {
          length == thumbprint.size();
 }
 
+// The system's CA store: OpenSSL's default hashed certificate folder
+// (SSL_CERT_DIR overrides it), read certificate by certificate as chains ask
+// for issuers; without that folder, its default certificate file
+// (SSL_CERT_FILE overrides it) read whole. Not X509_STORE_set_default_paths: it reads the whole file at once
+// and adds a lookup that lists the folder again at every issuer the store
+// lacks, that is at every chain.
+void addSystemRoots(X509_STORE* store) {
+  const char* file = std::getenv(X509_get_default_cert_file_env());
+  const char* folder = std::getenv(X509_get_default_cert_dir_env());
+  const std::string folderPath = folder ? folder : X509_get_default_cert_dir();
+  std::error_code error;
+  if (std::filesystem::is_directory(folderPath, error)) {
+    if (X509_LOOKUP* lookup = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir()))
+      X509_LOOKUP_add_dir(lookup, folderPath.c_str(), X509_FILETYPE_PEM);
+    return;
+  }
+  X509_STORE_load_file(store, file ? file : X509_get_default_cert_file());
+}
+
 } // namespace
 
 TrustStoreLocations TrustStoreLocations::fromEnvironment() {
@@ -111,7 +130,7 @@ std::shared_ptr<const TrustStores> loadTrustStores(const TrustStoreLocations& lo
   auto stores = std::make_shared<TrustStores>();
   stores->root.reset(X509_STORE_new());
   if (locations.systemRoots)
-    X509_STORE_set_default_paths(stores->root.get());
+    addSystemRoots(stores->root.get());
   for (X509_ptr& certificate : readObjects(locations.trusted).certificates)
     X509_STORE_add_cert(stores->root.get(), certificate.get()); // takes its own reference
   for (X509_ptr& certificate : readObjects(locations.disallowed).certificates) {

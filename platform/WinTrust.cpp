@@ -1,167 +1,19 @@
-// The Authenticode check on OpenSSL: PE image, signature block, image
-// digest, signer, time-stamps, and the chain policy, in the order the
-// platform's trust provider runs them. Where the image or its certificate
-// table is damaged, the answers follow the platform's:
-// - a subject that does not start with a DOS header is no form the PE
-//   provider handles: TRUST_E_SUBJECT_FORM_UNKNOWN;
-// - a PE whose headers or certificate table cannot be read, whose first
-//   WIN_CERTIFICATE is no revision 2.0 PKCS_SIGNED_DATA, or whose block does
-//   not decode as an Authenticode SignedData carries no signature the
-//   provider can retrieve: TRUST_E_NOSIGNATURE (the platform keeps the cause
-//   only in its last-error value);
-// - bytes after the DER block inside the WIN_CERTIFICATE are tolerated, as
-//   they are unless the optional strict padding check is turned on;
-// - the image digest covers the bytes after the certificate table too, so
-//   data appended behind a signed image breaks its digest;
-// - a file that cannot be opened or read: CRYPT_E_FILE_ERROR.
+// The trust check of a file: the file mapped once, then checked in place.
 #include "platform/WinTrust.h"
 
-#include "platform/AuthenticodeSignature.h"
-#include "platform/CertificateChain.h"
-#include "platform/CertificateImpl.h"
 #include "platform/MappedFile.h"
-#include "platform/PeImage.h"
-#include "platform/TrustStoresImpl.h"
+#include "platform/TrustStores.h"
 #include "platform/WindowsNamespace.h"
 
 #include <chrono>
 #include <optional>
 
 namespace platform {
-namespace {
-
-std::time_t unixTimeOf(FileTime time) {
-  const std::uint64_t ticks = time.ticks();
-  if (ticks < kFileTimeUnixEpoch)
-    return 0;
-  return static_cast<std::time_t>((ticks - kFileTimeUnixEpoch) / 10000000);
-}
-
-// The Authenticode digest of the image with the signature's algorithm.
-std::vector<std::uint8_t> imageDigest(std::span<const std::uint8_t> image, const PeLayout& layout,
-                                      const EVP_MD* algorithm) {
-  EVP_MD_CTX_ptr context(EVP_MD_CTX_new());
-  if (!context || EVP_DigestInit_ex(context.get(), algorithm, nullptr) != 1)
-    return {};
-  bool ok = true;
-  forEachDigestRange(image, layout, [&](std::span<const std::uint8_t> range) {
-    ok = ok && EVP_DigestUpdate(context.get(), range.data(), range.size()) == 1;
-  });
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (!ok || EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
-    return {};
-  return std::vector<std::uint8_t>(digest, digest + length);
-}
-
-std::uint32_t statusOfSigner(SignerCheck check) {
-  switch (check) {
-  case SignerCheck::Valid: return kTrustSuccess;
-  case SignerCheck::NoCertificate: return kTrustNoSignerCert;
-  case SignerCheck::BadDigest:
-  case SignerCheck::BadSignature: return kTrustBadDigest;
-  }
-  return kTrustBadDigest;
-}
-
-// A time-stamp that is present but does not verify fails the whole check:
-// a PKCS#9 countersignature with TRUST_E_COUNTER_SIGNER, an RFC 3161 token
-// with TRUST_E_TIME_STAMP.
-std::uint32_t statusOfFailedStamp(const TimeStamp& stamp) {
-  return stamp.kind == TimeStamp::Kind::CounterSignature ? kTrustCounterSigner : kTrustTimeStamp;
-}
-
-} // namespace
 
 FileTime currentFileTime() {
   const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
   const auto ticks = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count() / 100;
   return FileTime::fromTicks(kFileTimeUnixEpoch + static_cast<std::uint64_t>(ticks));
-}
-
-TrustCheck verifyImageTrust(std::span<const std::uint8_t> image, const TrustStores& stores,
-                            FileTime now) {
-  TrustCheck check;
-  PeLayout layout;
-  switch (parsePeImage(image, layout)) {
-  case PeParse::NotPe:
-    check.status = kTrustSubjectFormUnknown;
-    return check;
-  case PeParse::Malformed:
-    check.status = kTrustNoSignature;
-    return check;
-  case PeParse::Image:
-    break;
-  }
-  std::span<const std::uint8_t> blob;
-  if (firstSignatureBlob(image, layout, blob) != SignatureBlob::Found) {
-    check.status = kTrustNoSignature;
-    return check;
-  }
-  AuthenticodeSignature signature;
-  switch (parseAuthenticode(blob, signature)) {
-  case SignatureParse::NotAuthenticode:
-    check.status = kTrustNoSignature;
-    return check;
-  case SignatureParse::UnsupportedAlgorithm:
-    check.status = kBadAlgorithm;
-    return check;
-  case SignatureParse::Ok:
-    break;
-  }
-
-  // The signer: its certificate, the image digest it vouches for, and its
-  // signature over the authenticated attributes.
-  X509* signer = nullptr;
-  SignerCheck signerCheck = verifySignerInfo(signature.signer, signature.indirectData,
-                                             signature.certificates(), nullptr, signer);
-  if (signerCheck == SignerCheck::NoCertificate) {
-    check.status = kTrustNoSignerCert;
-    return check;
-  }
-  if (imageDigest(image, layout, signature.imageDigestAlgorithm) != signature.imageDigest) {
-    check.status = kTrustBadDigest;
-    return check;
-  }
-  if (signerCheck != SignerCheck::Valid) {
-    check.status = statusOfSigner(signerCheck);
-    return check;
-  }
-
-  // Time-stamps: every one must verify; the first gives the time as of which
-  // the chains are judged.
-  std::vector<TimeStamp> stamps = timeStampsOf(signature);
-  std::optional<FileTime> stampTime;
-  for (const TimeStamp& stamp : stamps) {
-    if (!stamp.valid) {
-      check.status = statusOfFailedStamp(stamp);
-      return check;
-    }
-    if (!stampTime)
-      stampTime = stamp.time;
-  }
-  const FileTime asOf = stampTime ? *stampTime : now;
-
-  ChainResult chain = buildChain(signer, signature.certificates(), stores, unixTimeOf(asOf),
-                                 ChainUsage::CodeSigning);
-  std::uint32_t status = chain.status;
-  // The authorities' chains, each at its own time-stamp's time.
-  for (const TimeStamp& stamp : stamps) {
-    if (status != kTrustSuccess)
-      break;
-    status = buildChain(stamp.authority, stamp.intermediates.get(), stores,
-                        unixTimeOf(stamp.time), ChainUsage::TimeStamping)
-                 .status;
-  }
-  check.status = status;
-  if (status != kTrustSuccess && status != kCertRevoked && status != kTrustExplicitDistrust)
-    return check;
-  check.hasSigner = true;
-  check.counterSignerCount = static_cast<std::uint32_t>(stamps.size());
-  check.verifyAsOf = asOf;
-  for (int i = 0; chain.chain && i < sk_X509_num(chain.chain.get()); ++i)
-    check.chain.push_back(wrapCertificateRef(sk_X509_value(chain.chain.get(), i)));
-  return check;
 }
 
 TrustCheck winVerifyTrust(const std::u16string& windowsPath, const TrustStores& stores) {

@@ -66,6 +66,8 @@ TEST(WinTrust, StatusOfEveryKindOfFile) {
       {"anchored-64.exe", kTrustSuccess},       // anchored at a trusted intermediate
       {"nested-32.exe", kTrustSuccess},
       {"padded-32.exe", kTrustSuccess},         // bytes after the block inside the entry
+      {"two-entries-32.exe", kTrustSuccess},
+      {"indefinite-length-32.exe", kTrustSuccess}, // BER block    // the first of two entries is the signature
       {"tampered-checksum-32.exe", kTrustSuccess},
       {"unsigned-32.exe", kTrustNoSignature},
       {"unsigned-64.exe", kTrustNoSignature},
@@ -84,6 +86,7 @@ TEST(WinTrust, StatusOfEveryKindOfFile) {
       {"expired-32.exe", kCertExpired},
       {"expired-late-rfc3161-32.exe", kCertExpired},
       {"wrongusage-32.exe", kCertWrongUsage},
+      {"restricted-ca-64.exe", kCertWrongUsage}, // an issuer's usages bind the signer
       {"untrusted-32.exe", kCertUntrustedRoot},
       {"chaining-32.exe", kCertChaining},
       {"bad-rfc3161-32.exe", kTrustTimeStamp},

@@ -15,6 +15,12 @@
 //       rewrites wRevision and wCertificateType of the first WIN_CERTIFICATE
 //   pe-signature table-past-end IN OUT
 //       makes the certificate table's directory entry reach past the file end
+//   pe-signature indefinite-length IN OUT
+//       re-encodes the block's outermost SEQUENCE with an indefinite length
+//       (BER, as some signing tools write)
+//   pe-signature second-entry IN OUT OTHER
+//       appends the first WIN_CERTIFICATE of the signed image OTHER to IN's
+//       certificate table as a second entry, as images signed twice carry
 //
 // The certificate table must be the last thing in IN, as signing tools
 // leave it.
@@ -147,6 +153,10 @@ void countersign(const Bytes& image, const std::string& out, const std::string& 
   PKCS7_SIGNER_INFO* counter = PKCS7_SIGNER_INFO_new();
   if (!PKCS7_SIGNER_INFO_set(counter, certificate, key, EVP_sha256()))
     fail("cannot make the countersignature");
+  // As the legacy Authenticode time-stamping services do: content type
+  // "data", the signing time, the digest of the signer's signature value.
+  PKCS7_add_signed_attribute(counter, NID_pkcs9_contentType, V_ASN1_OBJECT,
+                             OBJ_nid2obj(NID_pkcs7_data));
   ASN1_UTCTIME* time = ASN1_UTCTIME_set(nullptr, unixTime);
   PKCS7_add_signed_attribute(counter, NID_pkcs9_signingTime, V_ASN1_UTCTIME, time);
   unsigned char digest[EVP_MAX_MD_SIZE];
@@ -223,6 +233,48 @@ void tablePastEnd(Bytes image, const std::string& out) {
   writeFile(out, image);
 }
 
+// The first WIN_CERTIFICATE of a signed image, padded to eight bytes.
+Bytes firstEntry(const Bytes& image) {
+  std::size_t entry = certificateEntry(image);
+  std::uint32_t table = read32(image, entry);
+  std::uint32_t size = read32(image, entry + 4);
+  if (table == 0 || size < 8 || std::uint64_t(table) + size > image.size())
+    fail("no certificate table");
+  std::uint32_t length = read32(image, table);
+  if (length < 8 || length > size)
+    fail("bad certificate table");
+  Bytes bytes(image.begin() + table, image.begin() + table + length);
+  while (bytes.size() % 8 != 0)
+    bytes.push_back(0);
+  return bytes;
+}
+
+void indefiniteLength(const Bytes& image, const std::string& out) {
+  PKCS7* signature = readSignature(image);
+  Bytes der = encode(signature);
+  PKCS7_free(signature);
+  // Skip the outer tag and its definite length; wrap the contents anew.
+  std::size_t header = 2;
+  if (der[1] & 0x80)
+    header += der[1] & 0x7F;
+  Bytes ber = {0x30, 0x80};
+  ber.insert(ber.end(), der.begin() + header, der.end());
+  ber.insert(ber.end(), {0x00, 0x00});
+  writeFile(out, withSignature(image, ber));
+}
+
+void secondEntry(const Bytes& image, const std::string& out, const Bytes& other) {
+  std::size_t entry = certificateEntry(image);
+  std::uint32_t table = read32(image, entry);
+  Bytes result(image.begin(), image.begin() + table);
+  Bytes first = firstEntry(image);
+  Bytes second = firstEntry(other);
+  result.insert(result.end(), first.begin(), first.end());
+  result.insert(result.end(), second.begin(), second.end());
+  write32(result, entry + 4, static_cast<std::uint32_t>(first.size() + second.size()));
+  writeFile(out, result);
+}
+
 int usage() {
   std::fprintf(stderr, "usage: see the comment at the top of pe-signature.cpp\n");
   return 2;
@@ -251,6 +303,10 @@ int main(int argc, char** argv) {
               std::strtoul(args[4].c_str(), nullptr, 0));
   else if (command == "table-past-end" && args.size() == 3)
     tablePastEnd(image, out);
+  else if (command == "indefinite-length" && args.size() == 3)
+    indefiniteLength(image, out);
+  else if (command == "second-entry" && args.size() == 4)
+    secondEntry(image, out, readFile(args[3]));
   else
     return usage();
   return 0;

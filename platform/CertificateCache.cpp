@@ -1,0 +1,53 @@
+// The certificate cache: a map from encoding to decoded certificate, cleared
+// when it grows past a bound.
+#include "platform/CertificateCache.h"
+
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+namespace platform {
+namespace {
+
+constexpr std::size_t kMaximumEntries = 4096;
+
+struct Cache {
+  std::mutex mutex;
+  std::unordered_map<std::string, X509_ptr> certificates;
+};
+
+Cache& cache() {
+  static Cache instance;
+  return instance;
+}
+
+X509_ptr newReference(X509* certificate) {
+  return certificate && X509_up_ref(certificate) == 1 ? X509_ptr(certificate) : X509_ptr();
+}
+
+} // namespace
+
+X509_ptr cachedCertificate(std::span<const std::uint8_t> der) {
+  std::string key(reinterpret_cast<const char*>(der.data()), der.size());
+  Cache& shared = cache();
+  {
+    std::lock_guard lock(shared.mutex);
+    auto found = shared.certificates.find(key);
+    if (found != shared.certificates.end())
+      return newReference(found->second.get());
+  }
+  const unsigned char* cursor = der.data();
+  X509_ptr decoded(d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
+  if (!decoded || cursor != der.data() + der.size())
+    return {};
+  // Fill the certificate's cached facts (extensions, hash) before it is
+  // shared, so that threads only ever read it.
+  X509_check_purpose(decoded.get(), -1, 0);
+  std::lock_guard lock(shared.mutex);
+  if (shared.certificates.size() >= kMaximumEntries)
+    shared.certificates.clear();
+  auto [entry, inserted] = shared.certificates.emplace(std::move(key), std::move(decoded));
+  return newReference(entry->second.get());
+}
+
+} // namespace platform

@@ -1,0 +1,35 @@
+// A PKCS#7 / CMS SignedData read element by element: its encapsulated
+// content, its certificates (through the certificate cache, so that known
+// ones are not decoded again) and its first SignerInfo. For the signature
+// blocks of signed images and their time-stamp tokens; platform code only.
+#pragma once
+
+#include "platform/OpenSslPtr.h"
+
+#include <cstdint>
+#include <span>
+
+namespace platform {
+
+struct SignedDataParts {
+  std::span<const std::uint8_t> content; // the encapsulated content element, whole
+  X509_STACK_ptr certificates;           // the X.509 certificates, in order
+  PKCS7_SIGNER_INFO_ptr firstSigner;     // decoded as PKCS#7 (issuer and serial number)
+};
+
+// Reads ContentInfo { signedData, [0] SignedData } from the start of der
+// (bytes after it are ignored) whose encapsulated content type is the
+// object identifier contentType (dotted text). Choices of the certificate
+// set other than X.509 certificates (attribute certificates) are passed
+// over. False for anything else, including BER with indefinite lengths, a
+// certificate that does not decode, and a first signer that is no PKCS#7
+// SignerInfo (identified by a key identifier, say); the spans of parts
+// point into der.
+bool readSignedData(std::span<const std::uint8_t> der, const char* contentType,
+                    SignedDataParts& parts);
+
+// The contents octets of the DER element at the start of element (what
+// follows its tag and length); empty when it is no definite-length element.
+std::span<const std::uint8_t> derContents(std::span<const std::uint8_t> element);
+
+} // namespace platform
