@@ -120,6 +120,9 @@ bool loadXmlFile(const std::u16string& path, XmlDocumentPtr& document) {
   document.reset();
   if (!platform::pathFileExists(path))
     return false;
+  // A folder is no document (and the XML library would size it wrongly).
+  if (platform::pathIsDirectory(path))
+    return false;
   try {
     std::optional<std::string> host = platform::toHostPath(path);
     if (!host)

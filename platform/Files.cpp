@@ -6,6 +6,7 @@
 #include "util/Text.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
@@ -58,9 +59,8 @@ bool getFileIdentity(const std::u16string& path, FileIdentity& identity) {
 FileEnumeration::~FileEnumeration() { close(); }
 
 void FileEnumeration::close() {
-  if (directory)
-    closedir(static_cast<DIR*>(directory));
-  directory = nullptr;
+  entries.clear();
+  next = 0;
 }
 
 bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
@@ -84,43 +84,49 @@ bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
     error = errno == ENOENT ? kErrorPathNotFound : errorFromErrno(errno);
     return false;
   }
-  directory = dir;
-  hostFolder = *host;
-  if (!readEntry(data)) {
-    close();
+  endError = kErrorNoMoreFiles;
+  while (true) {
+    errno = 0;
+    dirent* entry = readdir(dir);
+    if (!entry) {
+      if (errno)
+        endError = errorFromErrno(errno); // what was read so far still counts
+      break;
+    }
+    std::string full = *host == "/" ? "/" + std::string(entry->d_name)
+                                    : *host + "/" + entry->d_name;
+    FindData found;
+    utf8ToWide(entry->d_name, found.name);
+    struct stat linkInfo;
+    if (lstat(full.c_str(), &linkInfo) == 0)
+      found.isLink = S_ISLNK(linkInfo.st_mode);
+    struct stat info;
+    if (stat(full.c_str(), &info) == 0) {
+      found.isDirectory = S_ISDIR(info.st_mode);
+      found.identity = {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
+    }
+    entries.push_back(std::move(found));
+  }
+  closedir(dir);
+  std::stable_sort(entries.begin(), entries.end(), [](const FindData& a, const FindData& b) {
+    std::u16string left = a.name, right = b.name;
+    toUpperAscii(left);
+    toUpperAscii(right);
+    return left != right ? left < right : a.name < b.name;
+  });
+  if (entries.empty()) {
+    error = endError;
     return false;
   }
-  return true;
+  return findNext(data);
 }
 
 bool FileEnumeration::findNext(FindData& data) {
-  if (!directory) {
-    error = kErrorNoMoreFiles;
+  if (next >= entries.size()) {
+    error = endError;
     return false;
   }
-  return readEntry(data);
-}
-
-bool FileEnumeration::readEntry(FindData& data) {
-  errno = 0;
-  dirent* entry = readdir(static_cast<DIR*>(directory));
-  if (!entry) {
-    error = errno ? errorFromErrno(errno) : kErrorNoMoreFiles;
-    return false;
-  }
-  std::string full = hostFolder == "/" ? "/" + std::string(entry->d_name)
-                                       : hostFolder + "/" + entry->d_name;
-  FindData result;
-  utf8ToWide(entry->d_name, result.name);
-  struct stat linkInfo;
-  if (lstat(full.c_str(), &linkInfo) == 0)
-    result.isLink = S_ISLNK(linkInfo.st_mode);
-  struct stat info;
-  if (stat(full.c_str(), &info) == 0) {
-    result.isDirectory = S_ISDIR(info.st_mode);
-    result.identity = {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
-  }
-  data = std::move(result);
+  data = entries[next++];
   error = kErrorSuccess;
   return true;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -45,7 +46,9 @@ struct FindData {
   FileIdentity identity;    // of what the entry leads to
 };
 
-// A directory enumeration on a pattern "<folder>\*". Closed by its
+// A directory enumeration on a pattern "<folder>\*". Entries come in the
+// order of their names folded to upper case, as an NTFS volume lists them,
+// so that every machine lists a folder the same way. Closed by its
 // destructor if not before.
 class FileEnumeration {
 public:
@@ -64,10 +67,9 @@ public:
   std::uint32_t lastError() const { return error; }
 
 private:
-  bool readEntry(FindData& data);
-
-  void* directory = nullptr; // DIR*
-  std::string hostFolder;
+  std::vector<FindData> entries; // read whole by findFirst, sorted
+  std::size_t next = 0;          // index of the entry findNext returns
+  std::uint32_t endError = kErrorNoMoreFiles; // reported after the last entry
   std::uint32_t error = kErrorSuccess;
 };
 

@@ -71,12 +71,16 @@ std::u16string expandVariables(const std::u16string& text) {
 }
 
 // A non-empty folder value of the registry, expanded and without a trailing
-// backslash (a drive root keeps its own).
+// backslash (a drive root keeps its own). With expand false, a value that
+// names a variable counts as missing: the windows folder, which expansion
+// itself needs, must not refer to anything.
 bool registryFolder(RegistryRoot root, std::u16string_view key, std::u16string_view name,
-                    std::u16string& folder) {
+                    std::u16string& folder, bool expand = true) {
   RegistryValue value;
   std::u16string text;
   if (!readRegistryValue(root, key, name, value) || !value.text(text) || text.empty())
+    return false;
+  if (!expand && text.find(u'%') != std::u16string::npos)
     return false;
   if (value.type == kRegExpandSz)
     text = expandVariables(text);
@@ -93,8 +97,11 @@ std::u16string folderOr(RegistryRoot root, std::u16string_view key, std::u16stri
 }
 
 std::u16string windowsFolder() {
-  return folderOr(RegistryRoot::LocalMachine, kWindowsNtCurrentVersion, u"SystemRoot",
-                  u"C:\\windows");
+  std::u16string folder;
+  if (registryFolder(RegistryRoot::LocalMachine, kWindowsNtCurrentVersion, u"SystemRoot", folder,
+                     false))
+    return folder;
+  return u"C:\\windows";
 }
 
 std::u16string programFiles(bool wow) {

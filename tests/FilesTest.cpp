@@ -93,3 +93,18 @@ TEST(Files, Utf8PathHelpers) {
   EXPECT_FALSE(fileExists("C:\\gone.db"));
   EXPECT_TRUE(deleteFileIfExists("C:\\gone.db"));
 }
+
+TEST(Files, EnumerationListsNamesInFoldedOrderOnEveryMachine) {
+  TestPrefix prefix;
+  for (const char* name : {"b.dll", "C.dll", "a.dll", "B.DLL", "_x", "Z"})
+    prefix.writeFile(std::string("sorted/") + name);
+  platform::FileEnumeration enumeration;
+  platform::FindData entry;
+  std::vector<std::u16string> names;
+  ASSERT_TRUE(enumeration.findFirst(u"C:\\sorted\\*", entry));
+  do {
+    names.push_back(entry.name);
+  } while (enumeration.findNext(entry));
+  EXPECT_EQ(names, (std::vector<std::u16string>{u".", u"..", u"a.dll", u"B.DLL", u"b.dll",
+                                                u"C.dll", u"Z", u"_x"}));
+}

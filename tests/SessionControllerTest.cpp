@@ -1,5 +1,6 @@
 // The session controller through a recording script sink: preparation,
 // the statements it sends, the session states and the ways out.
+#include "Fixtures.h"
 #include "platform/Files.h"
 #include "session/ScanContext.h"
 #include "session/ScanJob.h"
@@ -186,4 +187,84 @@ TEST(SessionController, EachScanReplacesTheSessionAndItsScratchFolder) {
   EXPECT_TRUE(platform::pathIsDirectory(second));
   harness.controller.reset(); // the end of the dialog removes the last one
   EXPECT_FALSE(platform::pathFileExists(second));
+}
+
+namespace {
+
+// A configuration with the vendor criteria over folder products C:\P0..;
+// the first `affected` of them hold a vendor-signed image, the rest are
+// installed but empty.
+std::u16string vendorConfig(TestPrefix& prefix, int affected, int total) {
+  std::string image = fixtures::folder("authenticode") + "/pe/orvia-sha256-32.exe";
+  std::string thumbprint = fixtures::readLine(fixtures::folder("authenticode") + "/pki/orvia-signer.sha1");
+  std::u16string products;
+  for (int i = 0; i < total; ++i) {
+    std::string name = "P" + std::to_string(i);
+    std::filesystem::create_directories(prefix.driveC(name));
+    if (i < affected)
+      std::filesystem::copy_file(image, prefix.driveC(name + "/signed.exe"));
+    std::u16string wideName(name.begin(), name.end());
+    products += u"<SimpleProduct><DisplayName>" + wideName + u"</DisplayName><Folders><Folder>C:\\" +
+                wideName + u"</Folder></Folders></SimpleProduct>";
+  }
+  return u"<ScanConfig><Validators><Validator><Type>PE</Type><FileTypes><Extension>exe</Extension>"
+         u"</FileTypes><CertificateHash>" + std::u16string(thumbprint.begin(), thumbprint.end()) +
+         u"</CertificateHash><CompanyName>Orvia Systems</CompanyName><StartDate>2022-03-01</StartDate>"
+         u"</Validator></Validators><Products>" + products + u"</Products></ScanConfig>";
+}
+
+std::u16string scanAndShowResults(Harness& harness) {
+  harness.controller->getUIStrings();
+  harness.controller->scanSystem();
+  harness.waitForScan();
+  harness.controller->getSystemScanResult();
+  return harness.sink.statements.back();
+}
+
+void trustTheVendor() {
+  setenv("FENNICK_TRUSTED_CERTS", (fixtures::folder("authenticode") + "/trust/trusted").c_str(), 1);
+}
+
+void useLanguage(const char* lang) {
+  setenv("LANG", lang, 1);
+  unsetenv("LANGUAGE");
+  unsetenv("LC_ALL");
+  unsetenv("LC_MESSAGES");
+}
+
+} // namespace
+
+TEST(SessionController, OneAffectedAndThreeUpToDateGiveTheNarrowTable) {
+  trustTheVendor();
+  useLanguage("en_US.UTF-8");
+  TestPrefix prefix;
+  Harness harness;
+  harness.controller->setScanConfigText(vendorConfig(prefix, 1, 4));
+  std::u16string results = scanAndShowResults(harness);
+  EXPECT_EQ(results.rfind(u"updateResults(\"<table style='width: 560px'>", 0), 0u); // 400
+  EXPECT_LT(results.find(u"Affected Products"), results.find(u"> P0"));
+  EXPECT_LT(results.find(u"> P0"), results.find(u"Products Not Affected"));
+  // The report names the affected file under its product.
+  std::optional<std::string> log =
+      platform::toHostPath(harness.controller->context()->scratchFolder + u"\\Defects.log");
+  ASSERT_TRUE(log);
+  std::string text = fixtures::readLine(*log);
+  EXPECT_EQ(text, std::string(150, '-') + "\r");
+}
+
+TEST(SessionController, GermanAffectedRowsAreTaller) {
+  trustTheVendor();
+  TestPrefix prefix;
+  for (const char* lang : {"de_DE.UTF-8", "en_GB.UTF-8"}) {
+    useLanguage(lang);
+    Harness harness;
+    harness.controller->setScanConfigText(vendorConfig(prefix, 3, 3));
+    std::u16string results = scanAndShowResults(harness);
+    std::u16string width = std::string(lang) == "de_DE.UTF-8" ? u"560" : u"580"; // 314 : 278
+    EXPECT_EQ(results.rfind(u"updateResults(\"<table style='width: " + width + u"px'>", 0), 0u)
+        << lang;
+    EXPECT_EQ(harness.controller->job()->defects.size(), 3u);
+    std::filesystem::remove_all(prefix.driveC());
+    std::filesystem::create_directories(prefix.driveC());
+  }
 }

@@ -104,6 +104,17 @@ TEST(SpecialFolders, RegistryValuesWinOverTheDefaults) {
   EXPECT_EQ(folder(platform::CSIDL_PERSONAL), u"C:\\users\\tester\\Documents");
 }
 
+TEST(SpecialFolders, AWindowsFolderThatNamesAVariableIsIgnored) {
+  TestPrefix machine(TestPrefix::Arch::Win32);
+  machine.addMachineKeys("[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion] 1\n"
+                         "\"SystemRoot\"=str(2):\"%SystemRoot%\\\\again\"\n");
+  machine.addUserKeys(
+      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
+      "\"Fonts\"=str(2):\"%windir%\\\\Fonts\"\n");
+  EXPECT_EQ(folder(platform::CSIDL_SYSTEM), u"C:\\windows\\system32");
+  EXPECT_EQ(folder(platform::CSIDL_FONTS), u"C:\\windows\\Fonts");
+}
+
 TEST(SpecialFolders, PathsThatDoNotFitTheBufferFail) {
   TestPrefix machine(TestPrefix::Arch::Win32);
   std::string longName(250, 'x');
