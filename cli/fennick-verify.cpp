@@ -202,7 +202,8 @@ FileReport checkPe(const std::string& path, const PEValidator& validator) {
   return report;
 }
 
-// Signed archives: no trust check runs, so there is no trust status.
+// Signed archives: no trust check runs, so there is no trust status; the
+// signer is the certificate that verified the signature block, if any.
 FileReport checkArchive(const std::string& path, JarValidator& validator) {
   FileReport report;
   report.path = path;

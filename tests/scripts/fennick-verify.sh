@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# fennick-verify with criteria options, from the outside: JSON and text
-# output of PE checks, the criteria, the choice of validator, exit statuses
-# and usage errors. (--type pe without other criteria gives the plain
-# results; without any criteria option the tool takes the embedded
-# ScanConfig, which other tests cover.)
+# fennick-verify from the outside: JSON and text output, the criteria flags,
+# archives, exit statuses and usage errors.
 set -euo pipefail
 
 fixtures=${FENNICK_FIXTURES:?}/authenticode
@@ -41,8 +38,12 @@ run() {
   [[ $status == "$expected" ]] || fail "fennick-verify $*: exit $status, expected $expected"
 }
 
+# Without criteria options the embedded configuration decides; an empty
+# --hash gives the validators empty criteria instead, so nothing is affected.
+none=(--hash "")
+
 # Results and statuses without criteria; objects come in argument order.
-run 0 --json --type pe "$pe/orvia-rfc3161-32.exe" "$pe/tampered-section-32.exe" "$pe/unsigned-64.exe" \
+run 0 --json "${none[@]}" "$pe/orvia-rfc3161-32.exe" "$pe/tampered-section-32.exe" "$pe/unsigned-64.exe" \
   "$pe/expired-32.exe" "$pe/wrongusage-32.exe" "$pe/distrusted-64.exe" "$pe/revoked-32.exe" \
   "$pe/not-pe.txt" "$pe/missing.exe" "$pe/orvia-pkcs9-64.exe"
 expect_object "$output" "$pe/orvia-rfc3161-32.exe" '"validator": "PE"' '"result": 0,' \
@@ -82,28 +83,34 @@ run 1 --json --hash "$vendor" --start 2022-06-01 --end "2022-06-01 00:00:00.000"
 expect_object "$output" "$pe/orvia-rfc3161-32.exe" '"result": 6,'
 run 0 --hash "$vendor" --company "Another Company" "$pe/orvia-sha256-32.exe"
 
-# The validator: by extension, or by --type.
+# Archives: by extension or by --type; no trust status, the signer is the
+# certificate that verified the block.
 cp "$pe/unsigned-32.exe" "$work/Tool.JAR"
-run 0 --json --hash 0000 "$work/Tool.JAR" "$pe/orvia-sha1-64.exe"
-expect_object "$output" "$work/Tool.JAR" '"validator": "JAR"' '"trustStatus": null'
-expect_object "$output" "$pe/orvia-sha1-64.exe" '"validator": "PE"' '"result": 0,'
+archive=${FENNICK_FIXTURES}/jar/vendor-signed.jar
+run 0 --json "${none[@]}" "$work/Tool.JAR" "$pe/orvia-sha1-64.exe" "$archive"
+expect_object "$output" "$work/Tool.JAR" '"validator": "JAR"' '"result": 1,' \
+  '"resultName": "FileNotFound"' '"trustStatus": null' '"subjectNames": ""'
+expect_object "$output" "$archive" '"validator": "JAR"' '"result": 0,' '"trustStatus": null' \
+  '"subjectNames": "Orvia Systems Code Signing"' "\"thumbprint\": \"$vendor\"" '"signingTime": null'
+run 1 --json --hash "$vendor" "$archive"
+expect_object "$output" "$archive" '"result": 6,' '"resultName": "Affected"'
 run 0 --json --type jar "$pe/orvia-sha1-64.exe"
-expect_object "$output" "$pe/orvia-sha1-64.exe" '"validator": "JAR"' '"trustStatus": null'
+expect_object "$output" "$pe/orvia-sha1-64.exe" '"validator": "JAR"' '"result": 1,'
 run 0 --json --type pe "$work/Tool.JAR"
 expect_object "$output" "$work/Tool.JAR" '"validator": "PE"' '"result": 2,'
 
 # Paths are given back as given, escaped for JSON; relative ones work.
 cp "$pe/orvia-sha256-32.exe" "$work/quote\"Grüße.exe"
-run 0 --json --type pe "$work/quote\"Grüße.exe" "$work/back\\slash.exe"
+run 0 --json "${none[@]}" "$work/quote\"Grüße.exe" "$work/back\\slash.exe"
 grep -qF "\"path\": \"$work/quote\\\"Grüße.exe\", \"validator\": \"PE\", \"result\": 0," <<<"$output" ||
   fail "path not escaped: $output"
 grep -qF "\"path\": \"$work/back\\\\slash.exe\", \"validator\": \"PE\", \"result\": 1," <<<"$output" ||
   fail "path not escaped: $output"
-(cd "$pe" && "$verify" --json --type pe orvia-sha256-32.exe) | grep -qF '"path": "orvia-sha256-32.exe", "validator": "PE", "result": 0,' ||
+(cd "$pe" && "$verify" --json "${none[@]}" orvia-sha256-32.exe) | grep -qF '"path": "orvia-sha256-32.exe", "validator": "PE", "result": 0,' ||
   fail "relative path"
 
 # Text: one tab-separated line per file.
-run 0 --type pe "$pe/orvia-rfc3161-32.exe" "$pe/unsigned-32.exe"
+run 0 "${none[@]}" "$pe/orvia-rfc3161-32.exe" "$pe/unsigned-32.exe"
 expected=$(printf '%s\tVerified\tOrvia Systems Code Signing{|}Orvia Systems Code Signing CA{|}Orvia Systems Root CA\t%s\t2022-06-01T00:00:00.000Z' \
   "$pe/orvia-rfc3161-32.exe" "$vendor")
 [[ $(sed -n 1p <<<"$output") == "$expected" ]] || fail "text line: $(sed -n 1p <<<"$output")"

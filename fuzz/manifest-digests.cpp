@@ -1,6 +1,6 @@
 // Fuzz target: manifest and signature-file parsing. The input is a
-// signature file and a manifest separated by the first zero byte (a single
-// text is used as both).
+// signature file and a manifest separated by the first zero byte; an input
+// without one is used as both.
 #include "validation/ManifestDigests.h"
 
 #include <cstddef>
