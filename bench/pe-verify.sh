@@ -86,7 +86,7 @@ best_time() {
 }
 
 export FENNICK_TRUSTED_CERTS=$pki/orvia-root.crt
-verified=$("$verify" "${files[@]}" | grep -c $'\tVerified\t' || true)
+verified=$("$verify" --type pe "${files[@]}" | grep -c $'\tVerified\t' || true)
 if ((verified != ${#files[@]})); then
   echo "only $verified of ${#files[@]} images verified" >&2
   exit 1
@@ -106,7 +106,7 @@ compare() {
   local bytes digest_wall digest_cpu ours_wall ours_cpu theirs_wall theirs_cpu
   bytes=$(cat "$@" | wc -c)
   read -r digest_wall digest_cpu <<<"$(best_time openssl dgst -sha256 "$@")"
-  read -r ours_wall ours_cpu <<<"$(best_time "$verify" "$@")"
+  read -r ours_wall ours_cpu <<<"$(best_time "$verify" --type pe "$@")"
   read -r theirs_wall theirs_cpu <<<"$(best_time osslsigncode_each "$@")"
   awk -v label="$label" -v n="$#" -v bytes="$bytes" \
     -v dw="$digest_wall" -v dc="$digest_cpu" -v ow="$ours_wall" -v oc="$ours_cpu" \

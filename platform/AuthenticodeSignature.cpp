@@ -324,8 +324,9 @@ SignerCheck verifySignerInfo(PKCS7_SIGNER_INFO* signerInfo, std::span<const std:
     // The signature covers the authenticated attributes, encoded as a SET
     // in the order they were sent; they vouch for the content through the
     // message digest attribute.
-    ASN1_OCTET_STRING* messageDigest = PKCS7_digest_from_attributes(signerInfo->auth_attr);
-    if (!messageDigest || !sameBytes(digestOf(algorithm, content), bytesOf(messageDigest)))
+    ASN1_TYPE* messageDigest = PKCS7_get_signed_attribute(signerInfo, NID_pkcs9_messageDigest);
+    if (!messageDigest || messageDigest->type != V_ASN1_OCTET_STRING ||
+        !sameBytes(digestOf(algorithm, content), bytesOf(messageDigest->value.octet_string)))
       return SignerCheck::BadDigest;
     unsigned char* encoded = nullptr;
     int length = ASN1_item_i2d(reinterpret_cast<ASN1_VALUE*>(signerInfo->auth_attr), &encoded,
