@@ -2,6 +2,7 @@
 #include "app/PageTestDriver.h"
 
 #include "app/OrviaKeltoDlg.h"
+#include "util/Json.h"
 #include "util/Text.h"
 
 #include <cairo.h>
@@ -17,28 +18,6 @@ constexpr const char* kChannel = "fennickTest";
 std::string environment(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
-}
-
-std::string jsonString(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    switch (c) {
-    case '"': out += "\\\""; break;
-    case '\\': out += "\\\\"; break;
-    case '\n': out += "\\n"; break;
-    case '\r': out += "\\r"; break;
-    case '\t': out += "\\t"; break;
-    default:
-      if (static_cast<unsigned char>(c) < 0x20) {
-        char escaped[8];
-        g_snprintf(escaped, sizeof escaped, "\\u%04x", c);
-        out += escaped;
-      } else {
-        out += c;
-      }
-    }
-  }
-  return out + "\"";
 }
 
 std::string jsonList(const std::vector<std::string>& items) {

@@ -22,6 +22,7 @@
 #include "platform/Resources.h"
 #include "platform/WindowsNamespace.h"
 #include "util/Calendar.h"
+#include "util/Json.h"
 #include "util/Text.h"
 #include "validation/JarValidator.h"
 #include "validation/PEValidator.h"
@@ -241,28 +242,6 @@ std::string hexStatus(std::uint32_t status) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", status);
   return text;
-}
-
-// A JSON string literal of UTF-8 text (ill-formed sequences become U+FFFD).
-std::string jsonString(const std::string& text) {
-  std::u16string units;
-  std::string clean;
-  if (!text.empty() && utf8ToWide(text, units))
-    wideToUtf8(units, clean);
-  std::string literal = "\"";
-  for (unsigned char c : clean) {
-    if (c == '"' || c == '\\') {
-      literal += '\\';
-      literal += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      literal += escape;
-    } else {
-      literal += static_cast<char>(c);
-    }
-  }
-  return literal + "\"";
 }
 
 std::string jsonObject(const FileReport& report) {

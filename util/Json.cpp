@@ -6,8 +6,13 @@
 #include <cstdio>
 
 std::string jsonString(const std::string& utf8) {
+  // JSON text is UTF-8: ill-formed sequences become U+FFFD.
+  std::u16string units;
+  std::string clean;
+  if (!utf8.empty() && utf8ToWide(utf8, units))
+    wideToUtf8(units, clean);
   std::string out = "\"";
-  for (unsigned char c : utf8) {
+  for (unsigned char c : clean) {
     switch (c) {
     case '"': out += "\\\""; break;
     case '\\': out += "\\\\"; break;
