@@ -254,7 +254,7 @@ TEST_F(QORBFileFinderTest, WithoutScratchFolderNoIconIsWritten) {
 
 TEST_F(QORBFileFinderTest, FilesOfEveryPayloadAreListedInPayloadOrder) {
   auto finder = makeFinder("win32", {}, {u"\\Cache\\thumbs.dll"});
-  ExtensionFilter filter({u".exe", u".dll", u".8bf", u".zip"});
+  ExtensionFilter filter({u".exe", u".dll", u".ovp", u".zip"});
   FileValueObject earlier(u"C:\\earlier.exe", nullptr);
   std::vector<FileValueObject*> files{&earlier};
   EXPECT_TRUE(finder->findFiles(filter, files));
@@ -273,7 +273,7 @@ TEST_F(QORBFileFinderTest, FilesOfEveryPayloadAreListedInPayloadOrder) {
                 "P-SHARED-RUNTIME C:\\Program Files\\Common Files\\Orvia\\Runtime\\runtime.zip",
                 "P-STUDIO-CORE C:\\Program Files\\Orvia\\Kelto Studio\\Studio.exe",
                 "P-STUDIO-CORE C:\\Program Files\\Orvia\\Kelto Studio\\Core.dll",
-                "P-STUDIO-CORE C:\\Program Files\\Orvia\\Kelto Studio\\Plug-ins\\Filter.8BF",
+                "P-STUDIO-CORE C:\\Program Files\\Orvia\\Kelto Studio\\Plug-ins\\Filter.OVP",
                 "P-STUDIO-CORE C:\\Program Files\\Orvia\\Kelto Studio\\Core.dll",
                 "P-STUDIO-PATCH-1 C:\\Program Files\\Orvia\\Kelto Studio\\Update1\\Studio.exe",
             }));
@@ -353,7 +353,7 @@ TEST_F(QORBFileFinderTest, ReadingAndListingLeaveThePrefixAsItWas) {
   auto before = snapshotTree(prefix);
   {
     auto finder = makeFinder("win32");
-    ExtensionFilter filter({u".exe", u".dll", u".8bf", u".zip"});
+    ExtensionFilter filter({u".exe", u".dll", u".ovp", u".zip"});
     std::vector<FileValueObject*> files;
     finder->findFiles(filter, files);
     EXPECT_FALSE(files.empty());

@@ -13,7 +13,7 @@ snapshot() {
 }
 list() {
   "$tool" --prefix "$1" --scratch "$2" --exclude KELTO-LEGACY --exclude KELTO-VIEWER \
-    --exclude-suffix '\Cache\thumbs.dll' --ext .exe --ext .dll --ext .8bf --ext .zip
+    --exclude-suffix '\Cache\thumbs.dll' --ext .exe --ext .dll --ext .ovp --ext .zip
 }
 
 for arch in win32 win64; do
