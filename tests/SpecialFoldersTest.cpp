@@ -106,26 +106,16 @@ TEST(SpecialFolders, RegistryValuesWinOverTheDefaults) {
 
 TEST(SpecialFolders, TheUsersFoldersAreThePrefixesNotTheRunningAccounts) {
   ScopedEnvironment user("USER", "someone-else");
-  {
-    // wineboot made C:\users\tester; the account running the tool is
-    // another one.
-    TestPrefix machine({.arch = TestPrefix::Arch::Win64, .folderValues = false});
-    EXPECT_EQ(folder(platform::CSIDL_PROFILE), u"C:\\users\\tester");
-    EXPECT_EQ(folder(platform::CSIDL_PERSONAL), u"C:\\users\\tester\\Documents");
-    // The profile the prefix's registry records wins.
-    machine.addUserKeys("[Volatile Environment] 1\n"
-                        "\"USERPROFILE\"=\"C:\\\\users\\\\wine-user\"\n");
-    EXPECT_EQ(folder(platform::CSIDL_PROFILE), u"C:\\users\\wine-user");
-    EXPECT_EQ(folder(platform::CSIDL_APPDATA), u"C:\\users\\wine-user\\AppData\\Roaming");
-  }
-  {
-    // Only shared profiles: the user's own folders do not exist.
-    TestPrefix machine({.arch = TestPrefix::Arch::Win64, .folderValues = false});
-    std::filesystem::remove(machine.driveC("users/tester"));
-    EXPECT_EQ(folder(platform::CSIDL_PROFILE), u"<failed>");
-    EXPECT_EQ(folder(platform::CSIDL_PERSONAL), u"<failed>");
-    EXPECT_EQ(folder(platform::CSIDL_COMMON_DOCUMENTS), u"C:\\users\\Public\\Documents");
-  }
+  TestPrefix machine({.arch = TestPrefix::Arch::Win64, .folderValues = false});
+  // wineboot made C:\users\tester; the prefix's registry record wins over it.
+  EXPECT_EQ(folder(platform::CSIDL_PERSONAL), u"C:\\users\\tester\\Documents");
+  machine.addUserKeys("[Volatile Environment] 1\n\"USERPROFILE\"=\"C:\\\\users\\\\wine-user\"\n");
+  EXPECT_EQ(folder(platform::CSIDL_PROFILE), u"C:\\users\\wine-user");
+  // Without either, the user has no folders at all.
+  machine.addUserKeys("[Volatile Environment] 1\n\"USERPROFILE\"=\"\"\n");
+  std::filesystem::remove(machine.driveC("users/tester"));
+  EXPECT_EQ(folder(platform::CSIDL_APPDATA), u"<failed>");
+  EXPECT_EQ(folder(platform::CSIDL_COMMON_DOCUMENTS), u"C:\\users\\Public\\Documents");
 }
 
 TEST(SpecialFolders, AWindowsFolderThatNamesAVariableIsIgnored) {
