@@ -1,6 +1,7 @@
 // The Authenticode trust check on the generated fixtures: its status for
 // every kind of file, the signer's chain, the countersigner count and the
 // time as of which the signature is verified.
+#include "platform/AuthenticodeCheck.h"
 #include "platform/TrustStores.h"
 #include "platform/WinTrust.h"
 #include "validation/CertificateNames.h"
@@ -9,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <span>
 #include <vector>
 
 namespace {
@@ -216,4 +221,38 @@ TEST(WinTrust, DamagedCopiesNeverVerifyAndNeverReadPastTheirEnd) {
       ++failures;
   }
   EXPECT_GT(failures, flips * 9 / 10);
+}
+
+TEST(WinTrust, LargeImagesAreHashedWholeFromTheFile) {
+  // Several reads' worth of image: every byte up to the table and behind it
+  // counts, once.
+  EXPECT_EQ(verify("orvia-large-32.exe").status, kTrustSuccess);
+  EXPECT_EQ(verify("tampered-large-32.exe").status, kTrustBadDigest);
+  EXPECT_EQ(verify("appended-large-32.exe").status, kTrustBadDigest);
+}
+
+TEST(WinTrust, ImageBytesThatCannotBeReadAreFileErrors) {
+  std::vector<std::uint8_t> image = fixtures::readBytes(fixtures::authenticode("pe/orvia-large-32.exe"));
+  ASSERT_FALSE(image.empty());
+  std::size_t piecesRead = 0;
+  // Hands out the digest's ranges in small pieces until the limit, then fails.
+  auto reader = [&](std::size_t limit) -> ImageRangeReader {
+    return [&, limit](std::uint64_t offset, std::uint64_t length,
+                      const std::function<bool(std::span<const std::uint8_t>)>& consume) {
+      for (std::uint64_t at = offset; at < offset + length; at += 1000) {
+        if (++piecesRead > limit)
+          return false;
+        const std::uint64_t size = std::min<std::uint64_t>(1000, offset + length - at);
+        if (!consume(std::span<const std::uint8_t>(image).subspan(at, size)))
+          return false;
+      }
+      return true;
+    };
+  };
+  EXPECT_EQ(verifyImageTrust(image, reader(SIZE_MAX), fixtureStores(), currentFileTime()).status,
+            kTrustSuccess);
+  EXPECT_GT(piecesRead, 250u);
+  piecesRead = 0;
+  EXPECT_EQ(verifyImageTrust(image, reader(100), fixtureStores(), currentFileTime()).status,
+            kCryptFileError);
 }
