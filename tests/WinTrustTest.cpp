@@ -11,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -255,4 +257,31 @@ TEST(WinTrust, ImageBytesThatCannotBeReadAreFileErrors) {
   piecesRead = 0;
   EXPECT_EQ(verifyImageTrust(image, reader(100), fixtureStores(), currentFileTime()).status,
             kCryptFileError);
+}
+
+TEST(WinTrust, NewStoresServeSeveralThreadsFromTheirFirstCheck) {
+  // Several threads check files with stores no check has used yet; what
+  // the stores' certificates and revocation lists learn at their first use
+  // must be settled before they are shared (the thread-sanitizer build
+  // reports it otherwise).
+  for (int round = 0; round < 20; ++round) {
+    auto fresh = stores(fixtures::authenticode("trust/trusted"),
+                        fixtures::authenticode("trust/disallowed"),
+                        fixtures::authenticode("trust/crls"));
+    std::atomic<int> waiting{3};
+    std::vector<std::uint32_t> statuses(3, 0xFFFFFFFF);
+    const char* names[] = {"orvia-rfc3161-32.exe", "orvia-sha256-32.exe", "revoked-32.exe"};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+      threads.emplace_back([&, t] {
+        --waiting;
+        while (waiting.load() > 0)
+          std::this_thread::yield();
+        statuses[t] = verify(names[t], *fresh).status;
+      });
+    }
+    for (std::thread& thread : threads)
+      thread.join();
+    EXPECT_EQ(statuses, (std::vector<std::uint32_t>{kTrustSuccess, kTrustSuccess, kCertRevoked}));
+  }
 }
