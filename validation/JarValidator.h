@@ -30,5 +30,4 @@ public:
   // The working state of a check (the digest attribute names in use, the
   // manifest's digests) lives in the call, not in the validator: a scan
   // checks several archives with one validator at the same time.
-
 };
