@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -309,42 +308,4 @@ TEST(ScanDriver, ChecksFinishingOutOfOrderKeepStepsAndDefectOrder) {
     defectPaths.push_back(defect->file->path);
   EXPECT_EQ(defectPaths,
             (std::vector<std::u16string>{u"C:\\A\\held-bad.dll", u"C:\\C\\late-bad.dll"}));
-}
-
-TEST(ScanDriver, ManyThreadsCheckEveryFileOnceWithTheSameResults) {
-  // The same machine scanned one file at a time and with eight threads:
-  // every file is checked exactly once and the Defects are the same, in the
-  // same order.
-  TestPrefix prefix;
-  std::vector<std::vector<std::u16string>> defectsOf;
-  for (unsigned workers : {1u, 8u}) {
-    Session session;
-    session.configure();
-    auto validator = std::make_unique<GatedValidator>();
-    validator->release();
-    GatedValidator* gated = validator.get();
-    static_cast<CustomValidatorFactory*>(session.context.validatorFactory.get())
-        ->registerValidator(u".dll", gated);
-    session.context.validators.push_back(std::move(validator));
-    for (int f = 0; f < 5; ++f) {
-      const std::string folder = "M" + std::to_string(workers) + "_" + std::to_string(f);
-      session.addFinder(prefix, folder, 30, f % 2 ? "bad.dll" : "");
-    }
-    session.job.checkWorkers = workers;
-    session.scan();
-    std::vector<std::u16string> checked = gated->checked;
-    std::sort(checked.begin(), checked.end());
-    EXPECT_EQ(std::adjacent_find(checked.begin(), checked.end()), checked.end());
-    EXPECT_EQ(checked.size(), 5u * 30u + 2u);
-    EXPECT_EQ(session.job.filesChecked.load(), 152);
-    EXPECT_EQ(session.job.progress.load(), 100);
-    std::vector<std::u16string> paths;
-    for (const auto& defect : session.job.defects) {
-      std::u16string path = defect->file->path;
-      paths.push_back(path.substr(path.find(u'_'))); // the same for both runs
-    }
-    defectsOf.push_back(paths);
-  }
-  EXPECT_EQ(defectsOf[0].size(), 2u);
-  EXPECT_EQ(defectsOf[0], defectsOf[1]);
 }
