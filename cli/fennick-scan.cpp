@@ -2,7 +2,7 @@
 // session on the machine (a Wine-style prefix), scans, and prints which
 // products are affected, in the user's language.
 //
-//   fennick-scan [--prefix DIR] [--config FILE] [--report FILE] [--json]
+//   fennick-scan [--prefix DIR] [--config FILE] [--report FILE] [--json] [--jobs N]
 //
 // Exit status: 0 nothing affected, 1 a product is affected, 2 usage error or
 // a scan that could not run.
@@ -19,6 +19,7 @@
 #include "session/SessionController.h"
 #include "util/Json.h"
 #include "util/Text.h"
+#include "util/WorkerPool.h"
 
 #include <chrono>
 #include <cstdio>
@@ -41,14 +42,16 @@ struct Options {
   std::optional<std::string> config;
   std::optional<std::string> report;
   bool json = false;
+  unsigned jobs = 0; // --jobs N; 0 for one per processor
 };
 
 const char kUsage[] =
-    "usage: fennick-scan [--prefix DIR] [--config FILE] [--report FILE] [--json]\n"
+    "usage: fennick-scan [--prefix DIR] [--config FILE] [--report FILE] [--json] [--jobs N]\n"
     "  --prefix DIR   the machine to scan: a Wine-style prefix (default $WINEPREFIX or ~/.wine)\n"
     "  --config FILE  a ScanConfig document to use instead of the built-in one\n"
     "  --report FILE  copy Defects.log to FILE (written only when something is affected)\n"
-    "  --json         print the results as JSON\n";
+    "  --json         print the results as JSON\n"
+    "  --jobs N       check N files at a time (default: one per processor)\n";
 
 bool parseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
@@ -70,6 +73,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
         return false;
     } else if (arg == "--json") {
       options.json = true;
+    } else if (arg == "--jobs") {
+      if (i + 1 >= argc || !parseWorkerCount(argv[++i], options.jobs))
+        return false;
     } else {
       return false;
     }
@@ -128,6 +134,7 @@ int main(int argc, char** argv) {
   SessionController::Host host;
   host.scripts = &sink;
   SessionController controller(host);
+  controller.setCheckWorkers(options.jobs);
 
   if (options.config) {
     std::ifstream file(*options.config, std::ios::binary);

@@ -1,7 +1,7 @@
 // fennick-verify: checks the signatures of single files the way a scan does.
 //
-//   fennick-verify [--json] [--config FILE] [--prefix DIR] [--] PATH...
-//   fennick-verify [--json] [--type pe|jar] [--hash HEX] [--company TEXT]
+//   fennick-verify [--json] [--jobs N] [--config FILE] [--prefix DIR] [--] PATH...
+//   fennick-verify [--json] [--jobs N] [--type pe|jar] [--hash HEX] [--company TEXT]
 //                  [--start DATE] [--end DATE] [--prefix DIR] [--] PATH...
 //
 // With --config, the validators, their criteria and the choice of validator
@@ -12,6 +12,9 @@
 // one PE and one archive validator those criteria; without --type a path
 // ending in .zip or .jar goes to the archive validator, anything else to the
 // PE one. --config cannot be combined with criteria options.
+//
+// --jobs N checks N files at a time (default: one per processor); the
+// output keeps the order of the arguments whatever N is.
 //
 // Paths are host paths; they reach the validator as Windows paths through
 // the namespace of the prefix. DATE is "YYYY-MM-DD" or
@@ -24,6 +27,7 @@
 #include "util/Calendar.h"
 #include "util/Json.h"
 #include "util/Text.h"
+#include "util/WorkerPool.h"
 #include "validation/JarValidator.h"
 #include "validation/PEValidator.h"
 #include "validation/ValidationResult.h"
@@ -32,6 +36,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -50,6 +55,7 @@ struct Options {
   FileTime end;
   bool criteria = false;             // a criteria option or --type was given
   std::optional<std::string> config; // --config FILE
+  unsigned jobs = 0;                 // --jobs N; 0 for one per processor
   std::vector<std::string> paths;
 };
 
@@ -65,8 +71,8 @@ struct FileReport {
 
 void printUsage() {
   std::fprintf(stderr,
-               "usage: fennick-verify [--json] [--config FILE] [--prefix DIR] [--] PATH...\n"
-               "       fennick-verify [--json] [--type pe|jar] [--hash HEX] [--company TEXT]\n"
+               "usage: fennick-verify [--json] [--jobs N] [--config FILE] [--prefix DIR] [--] PATH...\n"
+               "       fennick-verify [--json] [--jobs N] [--type pe|jar] [--hash HEX] [--company TEXT]\n"
                "                      [--start DATE] [--end DATE] [--prefix DIR] [--] PATH...\n"
                "DATE: YYYY-MM-DD or \"YYYY-MM-DD HH:MM:SS.mmm\" (UTC)\n");
 }
@@ -132,6 +138,12 @@ bool parseOptions(int argc, char** argv, Options& options) {
       }
     } else if (argument == "--prefix") {
       platform::setPrefix(value);
+    } else if (argument == "--jobs") {
+      if (!parseWorkerCount(value, options.jobs)) {
+        std::fprintf(stderr, "fennick-verify: --jobs takes a number from 1 to 1024, not %s\n",
+                     value.c_str());
+        return false;
+      }
     } else {
       std::fprintf(stderr, "fennick-verify: unknown option %s\n", argument.c_str());
       return false;
@@ -288,6 +300,38 @@ std::string textLine(const FileReport& report) {
   return line;
 }
 
+// Checks every path on options.jobs threads and prints the reports in the
+// order of the paths, each as soon as it and every one before it are done.
+// True when a file is affected.
+bool checkAndPrint(const Options& options,
+                   const std::function<FileReport(const std::string&)>& checkOne) {
+  const std::size_t count = options.paths.size();
+  std::vector<std::optional<FileReport>> reports(count);
+  std::vector<bool> done(count, false);
+  std::size_t printed = 0;
+  bool anyAffected = false;
+  if (options.json)
+    std::printf("[");
+  runOnWorkers(
+      count, options.jobs ? options.jobs : defaultWorkerCount(),
+      [&](std::size_t i) { reports[i] = checkOne(options.paths[i]); },
+      [&](std::size_t i) {
+        done[i] = true;
+        for (; printed < count && done[printed]; ++printed) {
+          const FileReport& report = *reports[printed];
+          anyAffected = anyAffected || report.result == ValidationResult::Affected;
+          if (options.json)
+            std::printf("%s\n%s", printed == 0 ? "" : ",", jsonObject(report).c_str());
+          else
+            std::printf("%s\n", textLine(report).c_str());
+          reports[printed].reset();
+        }
+      });
+  if (options.json)
+    std::printf("\n]\n");
+  return anyAffected;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -309,21 +353,12 @@ int main(int argc, char** argv) {
     validator->endDate = options.end;
   }
 
-  bool anyAffected = false;
-  if (options.json)
-    std::printf("[");
-  for (std::size_t i = 0; i < options.paths.size(); ++i) {
-    const std::string& path = options.paths[i];
-    FileReport report = !options.criteria ? checkConfigured(path, configured)
-                        : typeOf(path, options) == FileType::Archive ? checkArchive(path, jarValidator)
-                                                                     : checkPe(path, peValidator);
-    anyAffected = anyAffected || report.result == ValidationResult::Affected;
-    if (options.json)
-      std::printf("%s\n%s", i == 0 ? "" : ",", jsonObject(report).c_str());
-    else
-      std::printf("%s\n", textLine(report).c_str());
-  }
-  if (options.json)
-    std::printf("\n]\n");
+  auto checkOne = [&](const std::string& path) {
+    if (!options.criteria)
+      return checkConfigured(path, configured);
+    return typeOf(path, options) == FileType::Archive ? checkArchive(path, jarValidator)
+                                                      : checkPe(path, peValidator);
+  };
+  const bool anyAffected = checkAndPrint(options, checkOne);
   return anyAffected ? 1 : 0;
 }

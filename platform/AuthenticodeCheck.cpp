@@ -33,15 +33,28 @@ std::time_t unixTimeOf(FileTime time) {
   return static_cast<std::time_t>((ticks - kFileTimeUnixEpoch) / 10000000);
 }
 
-// The Authenticode digest of the image with the signature's algorithm.
+// The Authenticode digest of the image with the signature's algorithm, its
+// ranges read through readRange; empty when a range cannot be read (and
+// readFailed is then set) or the digest fails.
 std::vector<std::uint8_t> imageDigest(std::span<const std::uint8_t> image, const PeLayout& layout,
-                                      const EVP_MD* algorithm) {
+                                      const EVP_MD* algorithm, const ImageRangeReader& readRange,
+                                      bool& readFailed) {
+  readFailed = false;
   EVP_MD_CTX_ptr context(EVP_MD_CTX_new());
   if (!context || EVP_DigestInit_ex(context.get(), algorithm, nullptr) != 1)
     return {};
   bool ok = true;
+  auto update = [&](std::span<const std::uint8_t> piece) {
+    return EVP_DigestUpdate(context.get(), piece.data(), piece.size()) == 1;
+  };
   forEachDigestRange(image, layout, [&](std::span<const std::uint8_t> range) {
-    ok = ok && EVP_DigestUpdate(context.get(), range.data(), range.size()) == 1;
+    if (!ok)
+      return;
+    const auto offset = static_cast<std::uint64_t>(range.data() - image.data());
+    if (!readRange(offset, range.size(), update)) {
+      ok = false;
+      readFailed = true;
+    }
   });
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
@@ -70,6 +83,20 @@ std::uint32_t statusOfFailedStamp(const TimeStamp& stamp) {
 } // namespace
 
 TrustCheck verifyImageTrust(std::span<const std::uint8_t> image, const TrustStores& stores,
+                            FileTime now) {
+  // The image is in memory: each range is one piece.
+  const ImageRangeReader inPlace =
+      [image](std::uint64_t offset, std::uint64_t length,
+              const std::function<bool(std::span<const std::uint8_t>)>& consume) {
+        return offset <= image.size() && length <= image.size() - offset &&
+               consume(image.subspan(static_cast<std::size_t>(offset),
+                                     static_cast<std::size_t>(length)));
+      };
+  return verifyImageTrust(image, inPlace, stores, now);
+}
+
+TrustCheck verifyImageTrust(std::span<const std::uint8_t> image,
+                            const ImageRangeReader& readRange, const TrustStores& stores,
                             FileTime now) {
   TrustCheck check;
   PeLayout layout;
@@ -109,8 +136,10 @@ TrustCheck verifyImageTrust(std::span<const std::uint8_t> image, const TrustStor
     check.status = kTrustNoSignerCert;
     return check;
   }
-  if (imageDigest(image, layout, signature.imageDigestAlgorithm) != signature.imageDigest) {
-    check.status = kTrustBadDigest;
+  bool readFailed = false;
+  if (imageDigest(image, layout, signature.imageDigestAlgorithm, readRange, readFailed) !=
+      signature.imageDigest) {
+    check.status = readFailed ? kCryptFileError : kTrustBadDigest;
     return check;
   }
   if (signerCheck != SignerCheck::Valid) {

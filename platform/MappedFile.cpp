@@ -1,8 +1,10 @@
-// Read-only file mapping on POSIX mmap.
+// Read-only file mapping on POSIX mmap, and sequential reads with pread.
 #include "platform/MappedFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,14 +12,15 @@
 namespace platform {
 namespace {
 
-// Closes a descriptor when it leaves scope; the mapping outlives it.
-struct Descriptor {
-  int fd = -1;
-  ~Descriptor() {
-    if (fd >= 0)
-      ::close(fd);
-  }
-};
+// The read buffer of the calling thread: one per thread that reads, made at
+// its first read and kept until the thread ends, so that reading many files
+// never allocates (a block this large would be mapped and unmapped by the
+// allocator at every file).
+std::uint8_t* threadReadBuffer() {
+  thread_local std::unique_ptr<std::uint8_t[]> buffer(
+      new std::uint8_t[MappedFile::kReadChunkSize]);
+  return buffer.get();
+}
 
 } // namespace
 
@@ -26,7 +29,10 @@ MappedFile::~MappedFile() { close(); }
 void MappedFile::close() {
   if (mapping)
     munmap(mapping, size);
+  if (descriptor >= 0)
+    ::close(descriptor);
   mapping = nullptr;
+  descriptor = -1;
   data = nullptr;
   size = 0;
 }
@@ -36,28 +42,54 @@ bool MappedFile::open(const std::string& hostPath) {
   failure = Error::None;
   // Without O_NONBLOCK, opening a named pipe waits for a writer; whatever is
   // not a regular file is refused right after the open.
-  Descriptor file{::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
-  if (file.fd < 0) {
+  int file = ::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (file < 0) {
     failure = (errno == ENOENT || errno == ENOTDIR) ? Error::NotFound : Error::NotReadable;
     return false;
   }
+  descriptor = file;
   struct stat info;
-  if (fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
     failure = Error::NotReadable;
+    close();
     return false;
   }
   if (info.st_size == 0)
     return true;
   void* mapped = mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE,
-                      file.fd, 0);
+                      file, 0);
   if (mapped == MAP_FAILED) {
     failure = Error::NotReadable;
+    close();
     return false;
   }
-  madvise(mapped, static_cast<std::size_t>(info.st_size), MADV_SEQUENTIAL);
   mapping = mapped;
   data = static_cast<const std::uint8_t*>(mapped);
   size = static_cast<std::size_t>(info.st_size);
+  return true;
+}
+
+bool MappedFile::readRange(std::uint64_t offset, std::uint64_t length,
+                           const std::function<bool(std::span<const std::uint8_t>)>& consume) const {
+  if (offset > size || length > size - offset)
+    return false;
+  if (length == 0)
+    return true;
+  if (descriptor < 0)
+    return false;
+  std::uint8_t* buffer = threadReadBuffer();
+  while (length > 0) {
+    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(length, kReadChunkSize));
+    const ssize_t read = pread(descriptor, buffer, wanted, static_cast<off_t>(offset));
+    if (read < 0 && errno == EINTR)
+      continue;
+    if (read <= 0)
+      return false;
+    if (!consume({buffer, static_cast<std::size_t>(read)}))
+      return false;
+    offset += static_cast<std::uint64_t>(read);
+    length -= static_cast<std::uint64_t>(read);
+  }
   return true;
 }
 

@@ -2,6 +2,7 @@
 #include "platform/TrustStoresImpl.h"
 
 #include <openssl/pem.h>
+#include <openssl/x509v3.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -110,6 +111,18 @@ void addSystemRoots(X509_STORE* store) {
   X509_STORE_load_file(store, file ? file : X509_get_default_cert_file());
 }
 
+// The stores are read by every thread that checks files. OpenSSL fills some
+// facts of a certificate (its extensions) and of a revocation list (its
+// entries in serial order) at their first use, and its test whether that
+// was done is no synchronised read; so both are done here, before the
+// objects are shared, and threads only ever read them.
+void prepareForSharing(X509* certificate) { X509_check_purpose(certificate, -1, 0); }
+
+void prepareForSharing(X509_CRL* crl) {
+  if (STACK_OF(X509_REVOKED)* revoked = X509_CRL_get_REVOKED(crl))
+    sk_X509_REVOKED_sort(revoked);
+}
+
 } // namespace
 
 TrustStoreLocations TrustStoreLocations::fromEnvironment() {
@@ -131,14 +144,18 @@ std::shared_ptr<const TrustStores> loadTrustStores(const TrustStoreLocations& lo
   stores->root.reset(X509_STORE_new());
   if (locations.systemRoots)
     addSystemRoots(stores->root.get());
-  for (X509_ptr& certificate : readObjects(locations.trusted).certificates)
+  for (X509_ptr& certificate : readObjects(locations.trusted).certificates) {
+    prepareForSharing(certificate.get());
     X509_STORE_add_cert(stores->root.get(), certificate.get()); // takes its own reference
+  }
   for (X509_ptr& certificate : readObjects(locations.disallowed).certificates) {
     TrustStores::Thumbprint thumbprint;
     if (sha1Of(certificate.get(), thumbprint))
       stores->disallowed.insert(thumbprint);
   }
   stores->crls = std::move(readObjects(locations.crls).crls);
+  for (X509_CRL_ptr& crl : stores->crls)
+    prepareForSharing(crl.get());
   return stores;
 }
 

@@ -1,4 +1,5 @@
-// The trust check of a file: the file mapped once, then checked in place.
+// The trust check of a file: headers and signature read in place from the
+// file's mapping, the bytes of the image digest read once in sequence.
 #include "platform/WinTrust.h"
 
 #include "platform/MappedFile.h"
@@ -24,7 +25,14 @@ TrustCheck winVerifyTrust(const std::u16string& windowsPath, const TrustStores& 
     check.status = kCryptFileError;
     return check;
   }
-  return verifyImageTrust(file.bytes(), stores, currentFileTime());
+  // Headers and signature are read in place; the digest reads the file
+  // through the thread's buffer.
+  const ImageRangeReader fromFile =
+      [&file](std::uint64_t offset, std::uint64_t length,
+              const std::function<bool(std::span<const std::uint8_t>)>& consume) {
+        return file.readRange(offset, length, consume);
+      };
+  return verifyImageTrust(file.bytes(), fromFile, stores, currentFileTime());
 }
 
 TrustCheck winVerifyTrust(const std::u16string& windowsPath) {

@@ -13,7 +13,7 @@
 namespace platform {
 
 // Checks the file at the Windows path with the process's trust stores.
-// The file is mapped once and read in place; a file that cannot be opened
+// The file is read once; a file that cannot be opened
 // or read gives CRYPT_E_FILE_ERROR.
 TrustCheck winVerifyTrust(const std::u16string& windowsPath);
 

@@ -95,6 +95,28 @@ std::string canonical(const std::string& path) {
 
 char16_t currentDrive() { return driveRoot(u'C') ? u'C' : u'Z'; }
 
+// The letters from A to Y that may have a root, in order: C, which may map
+// to drive_c, and every letter with an entry in dosdevices. The folder is
+// listed once rather than asked about each of the letters.
+std::vector<char16_t> mappableDrives() {
+  bool present[26] = {};
+  present['c' - 'a'] = true;
+  if (DIR* dir = opendir((prefix() + "/dosdevices").c_str())) {
+    while (dirent* entry = readdir(dir)) {
+      const char* name = entry->d_name;
+      if (name[0] >= 'a' && name[0] <= 'y' && name[1] == ':' && name[2] == '\0')
+        present[name[0] - 'a'] = true;
+    }
+    closedir(dir);
+  }
+  std::vector<char16_t> letters;
+  for (int i = 0; i < 25; ++i) {
+    if (present[i])
+      letters.push_back(char16_t(u'A' + i));
+  }
+  return letters;
+}
+
 } // namespace
 
 void setPrefix(const std::string& hostDirectory) {
@@ -167,6 +189,18 @@ std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
     }
   }
 
+  // Most paths name a file that exists exactly as spelt: one look at the
+  // whole path then stands for a look at every component, since each of
+  // them was found on the way.
+  std::string exact = *root;
+  for (const std::u16string& component : components) {
+    std::string name;
+    wideToUtf8(component, name);
+    exact += exact == "/" ? name : "/" + name;
+  }
+  if (exists(exact))
+    return exact;
+
   std::string host = *root;
   for (const std::u16string& component : components) {
     std::string name;
@@ -183,7 +217,7 @@ std::u16string toWindowsPath(const std::string& hostPath) {
   std::string resolved = canonical(path);
   char16_t bestDrive = u'Z';
   std::string bestRoot = "/";
-  for (char16_t letter = u'A'; letter <= u'Y'; ++letter) {
+  for (char16_t letter : mappableDrives()) {
     std::optional<std::string> root = driveRoot(letter);
     if (!root || *root == "/" || root->size() <= bestRoot.size())
       continue;

@@ -5,6 +5,7 @@
 #include "finders/ValueObject.h"
 #include "session/Defect.h"
 #include "session/ScanContext.h"
+#include "util/WorkerPool.h"
 #include "validation/FileFilter.h"
 #include "validation/ValidationResult.h"
 #include "validation/ValidatorBase.h"
@@ -39,22 +40,48 @@ void ScanJob::run() {
   }
 
   // Checking: the other nine tenths, one step per file that has a validator.
+  // The validator of every file is chosen here, in list order; the checks
+  // run on the pool, and this thread takes each finished check in hand. It
+  // alone records Defects, in list order (a finished check waits until
+  // every file before it has finished), and publishes one progress step per
+  // finished check, so the steps are those of checking one file at a time.
   filesListed.store(std::int32_t(files.size()), std::memory_order_relaxed);
-  double fileCount = double(files.size());
-  int checked = 0;
+  struct Check {
+    FileValueObject* file;
+    ValidatorBase* validator;
+    int result = ValidationResult::Verified;
+    bool finished = false;
+  };
+  std::vector<Check> checks;
   for (FileValueObject* file : files) {
     ValidatorBase* validator =
         context->validatorFactory ? context->validatorFactory->getValidator(file->path)
                                   : nullptr;
-    if (!validator)
-      continue;
-    if (validator->validate(file->path) == ValidationResult::Affected)
-      defects.push_back(std::make_unique<Defect>(file));
-    ++checked;
-    filesChecked.store(checked, std::memory_order_relaxed);
-    progress.store(std::int32_t(double(checked) / fileCount * 90.0 + 10.0),
-                   std::memory_order_release);
+    if (validator)
+      checks.push_back({file, validator});
   }
+
+  const double fileCount = double(files.size());
+  std::size_t unrecorded = 0; // first check whose Defect is not yet decided
+  int checked = 0;
+  const unsigned workers = checkWorkers ? checkWorkers : defaultWorkerCount();
+  runOnWorkers(
+      checks.size(), workers,
+      [&checks](std::size_t index) {
+        Check& check = checks[index];
+        check.result = check.validator->validate(check.file->path);
+      },
+      [&](std::size_t index) {
+        checks[index].finished = true;
+        for (; unrecorded < checks.size() && checks[unrecorded].finished; ++unrecorded) {
+          if (checks[unrecorded].result == ValidationResult::Affected)
+            defects.push_back(std::make_unique<Defect>(checks[unrecorded].file));
+        }
+        ++checked;
+        filesChecked.store(checked, std::memory_order_relaxed);
+        progress.store(std::int32_t(double(checked) / fileCount * 90.0 + 10.0),
+                       std::memory_order_release);
+      });
 
   progress.store(100, std::memory_order_release);
   running.store(false, std::memory_order_release);

@@ -21,13 +21,17 @@ public:
 
   // The scan: lists every finder's files, validates each, records Defects
   // and publishes progress (0..10 listing, 10..100 checking), then clears
-  // running. Runs on the worker thread.
+  // running. Runs on the worker thread, which hands the checks to a pool of
+  // checkWorkers threads and alone writes defects and progress.
   void run();
 
   // Starts the worker thread on this job (running and progress set before).
   void startWorker();
 
   std::thread workerThread;
+  // Threads that check files at the same time; 0 for one per processor, 1
+  // to check every file on the worker thread itself. Set before the scan.
+  unsigned checkWorkers = 0;
   std::vector<std::unique_ptr<Defect>> defects; // in the order found
   ScanContext* context = nullptr;               // not owned
   std::atomic<bool> running{false};

@@ -64,6 +64,7 @@ void SessionController::prepareSession() {
   currentJob.reset();
   currentContext.reset();
   currentJob = std::make_unique<ScanJob>();
+  currentJob->checkWorkers = checkWorkers;
   currentContext = std::make_unique<ScanContext>();
   ScanContext& context = *currentContext;
 

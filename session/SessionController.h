@@ -62,6 +62,10 @@ public:
   // The ScanConfig text used by prepareSession: the embedded one unless set.
   void setScanConfigText(std::u16string text) { configOverride = std::move(text); }
 
+  // The threads that check files in the scans to come (ScanJob::checkWorkers):
+  // 0, the default, for one per processor.
+  void setCheckWorkers(unsigned workers) { checkWorkers = workers; }
+
 private:
   void runScript(const std::u16string& statement);
   void setCloseEnabled(bool enabled);
@@ -73,4 +77,5 @@ private:
   std::unique_ptr<Localizer> locale;
   bool closeEnabled = true;
   std::u16string configOverride;
+  unsigned checkWorkers = 0;
 };

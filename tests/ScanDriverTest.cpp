@@ -13,6 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 namespace {
 
 // Records the progress visible when each step starts: together with the
@@ -49,7 +54,12 @@ public:
 };
 
 struct Session {
-  Session() { log.job = &job; }
+  // One file at a time, on the worker thread itself, unless a test asks for
+  // more: the recording validator sees each step as it was published.
+  Session() {
+    log.job = &job;
+    job.checkWorkers = 1;
+  }
   ~Session() {
     if (job.workerThread.joinable())
       job.workerThread.join();
@@ -217,4 +227,85 @@ TEST(ScanDriver, RunningTurnsFalseOnlyAfterHundred) {
     }
   }
   session.job.workerThread.join();
+}
+
+namespace {
+
+// Affected for every path containing "bad". A path containing "held" is
+// not finished before release() is called, so the test decides the order
+// in which checks finish. Safe to call from several threads at once.
+class GatedValidator : public ValidatorBase {
+public:
+  int validate(std::u16string path) override {
+    if (path.find(u"held") != std::u16string::npos) {
+      std::unique_lock lock(mutex);
+      released.wait(lock, [this] { return open; });
+    }
+    std::lock_guard lock(mutex);
+    checked.push_back(path);
+    return path.find(u"bad") != std::u16string::npos ? ValidationResult::Affected
+                                                     : ValidationResult::Verified;
+  }
+  void release() {
+    {
+      std::lock_guard lock(mutex);
+      open = true;
+    }
+    released.notify_all();
+  }
+  std::mutex mutex;
+  std::condition_variable released;
+  bool open = false;
+  std::vector<std::u16string> checked; // in the order the checks finished
+};
+
+// Waits up to ten seconds for the job's progress to reach value.
+bool progressReaches(const ScanJob& job, std::int32_t value) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (job.progress.load(std::memory_order_acquire) != value) {
+    if (std::chrono::steady_clock::now() > end)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+} // namespace
+
+TEST(ScanDriver, ChecksFinishingOutOfOrderKeepStepsAndDefectOrder) {
+  // Three files, each in its finder so the list order is fixed; three
+  // threads check them and the first is held back until the other two are
+  // done. Progress counts finished checks (40, 70, then 100), and the
+  // Defects still follow the list, not the order in which checks finished.
+  TestPrefix prefix;
+  Session session;
+  session.configure();
+  auto validator = std::make_unique<GatedValidator>();
+  GatedValidator* gated = validator.get();
+  static_cast<CustomValidatorFactory*>(session.context.validatorFactory.get())
+      ->registerValidator(u".dll", gated);
+  session.context.validators.push_back(std::move(validator));
+  session.addFinder(prefix, "A", 0, "held-bad.dll");
+  session.addFinder(prefix, "B", 0, "good.dll");
+  session.addFinder(prefix, "C", 0, "late-bad.dll");
+  session.job.checkWorkers = 3;
+  session.job.context = &session.context;
+  session.job.running = true;
+  session.job.startWorker();
+
+  const bool twoFinished = progressReaches(session.job, 70);
+  EXPECT_TRUE(twoFinished);
+  EXPECT_TRUE(session.job.running.load());
+  EXPECT_EQ(session.job.filesChecked.load(), 2);
+  gated->release();
+  session.job.workerThread.join();
+
+  EXPECT_EQ(session.job.progress.load(), 100);
+  EXPECT_FALSE(session.job.running.load());
+  EXPECT_EQ(gated->checked.back(), u"C:\\A\\held-bad.dll");
+  std::vector<std::u16string> defectPaths;
+  for (const auto& defect : session.job.defects)
+    defectPaths.push_back(defect->file->path);
+  EXPECT_EQ(defectPaths,
+            (std::vector<std::u16string>{u"C:\\A\\held-bad.dll", u"C:\\C\\late-bad.dll"}));
 }

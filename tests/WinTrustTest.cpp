@@ -1,6 +1,7 @@
 // The Authenticode trust check on the generated fixtures: its status for
 // every kind of file, the signer's chain, the countersigner count and the
 // time as of which the signature is verified.
+#include "platform/AuthenticodeCheck.h"
 #include "platform/TrustStores.h"
 #include "platform/WinTrust.h"
 #include "validation/CertificateNames.h"
@@ -9,6 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -216,4 +223,65 @@ TEST(WinTrust, DamagedCopiesNeverVerifyAndNeverReadPastTheirEnd) {
       ++failures;
   }
   EXPECT_GT(failures, flips * 9 / 10);
+}
+
+TEST(WinTrust, LargeImagesAreHashedWholeFromTheFile) {
+  // Several reads' worth of image: every byte up to the table and behind it
+  // counts, once.
+  EXPECT_EQ(verify("orvia-large-32.exe").status, kTrustSuccess);
+  EXPECT_EQ(verify("tampered-large-32.exe").status, kTrustBadDigest);
+  EXPECT_EQ(verify("appended-large-32.exe").status, kTrustBadDigest);
+}
+
+TEST(WinTrust, ImageBytesThatCannotBeReadAreFileErrors) {
+  std::vector<std::uint8_t> image = fixtures::readBytes(fixtures::authenticode("pe/orvia-large-32.exe"));
+  ASSERT_FALSE(image.empty());
+  std::size_t piecesRead = 0;
+  // Hands out the digest's ranges in small pieces until the limit, then fails.
+  auto reader = [&](std::size_t limit) -> ImageRangeReader {
+    return [&, limit](std::uint64_t offset, std::uint64_t length,
+                      const std::function<bool(std::span<const std::uint8_t>)>& consume) {
+      for (std::uint64_t at = offset; at < offset + length; at += 1000) {
+        if (++piecesRead > limit)
+          return false;
+        const std::uint64_t size = std::min<std::uint64_t>(1000, offset + length - at);
+        if (!consume(std::span<const std::uint8_t>(image).subspan(at, size)))
+          return false;
+      }
+      return true;
+    };
+  };
+  EXPECT_EQ(verifyImageTrust(image, reader(SIZE_MAX), fixtureStores(), currentFileTime()).status,
+            kTrustSuccess);
+  EXPECT_GT(piecesRead, 250u);
+  piecesRead = 0;
+  EXPECT_EQ(verifyImageTrust(image, reader(100), fixtureStores(), currentFileTime()).status,
+            kCryptFileError);
+}
+
+TEST(WinTrust, NewStoresServeSeveralThreadsFromTheirFirstCheck) {
+  // Several threads check files with stores no check has used yet; what
+  // the stores' certificates and revocation lists learn at their first use
+  // must be settled before they are shared (the thread-sanitizer build
+  // reports it otherwise).
+  for (int round = 0; round < 20; ++round) {
+    auto fresh = stores(fixtures::authenticode("trust/trusted"),
+                        fixtures::authenticode("trust/disallowed"),
+                        fixtures::authenticode("trust/crls"));
+    std::atomic<int> waiting{3};
+    std::vector<std::uint32_t> statuses(3, 0xFFFFFFFF);
+    const char* names[] = {"orvia-rfc3161-32.exe", "orvia-sha256-32.exe", "revoked-32.exe"};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+      threads.emplace_back([&, t] {
+        --waiting;
+        while (waiting.load() > 0)
+          std::this_thread::yield();
+        statuses[t] = verify(names[t], *fresh).status;
+      });
+    }
+    for (std::thread& thread : threads)
+      thread.join();
+    EXPECT_EQ(statuses, (std::vector<std::uint32_t>{kTrustSuccess, kTrustSuccess, kCertRevoked}));
+  }
 }

@@ -6,6 +6,7 @@
 #include "platform/Pkcs7Block.h"
 #include "platform/ZipFileFunctions.h"
 #include "validation/CertificateNames.h"
+#include "validation/ManifestDigests.h"
 #include "validation/ValidationResult.h"
 
 #include <minizip/unzip.h>
@@ -161,50 +162,14 @@ bool verifySignatureBlock(const std::string& block, const std::string& signature
   return false;
 }
 
-} // namespace
-
-int JarValidator::validate(std::u16string path) {
-  SignerInfo signer;
-  return check(path, signer);
-}
-
-int JarValidator::check(const std::u16string& path, SignerInfo& signer) {
-  manifestDigests.clear();
-  entryDigestPrefix = kShaEntryDigest;
-  manifestDigestPrefix = kShaManifestDigest;
-  signer = SignerInfo{};
-
-  zlib_filefunc64_def files = platform::windowsPathFileFunctions();
-  Archive archive(unzOpen2_64(path.c_str(), &files));
-  if (!archive)
-    return ValidationResult::FileNotFound;
-
-  int result = ValidationResult::NoSignature;
-  std::string signatureFile;
-  std::string signatureBlock;
-  std::string manifest;
-  if (readMetaInfMember(archive.get(), kSignatureFileExtension, signatureFile) &&
-      readMetaInfMember(archive.get(), kSignatureBlockExtension, signatureBlock) &&
-      readMetaInfMember(archive.get(), kManifestExtension, manifest)) {
-    result = ValidationResult::BadSignature;
-    if (verifySignatureBlock(signatureBlock, signatureFile, signer) &&
-        verifySignatureFile(signatureFile, manifest, entryDigestPrefix, manifestDigestPrefix) &&
-        verifyArchiveMembers(archive.get(), manifest))
-      result = ValidationResult::Verified;
-  }
-  archive.reset();
-
-  if (result == ValidationResult::Verified && isAffected(signer))
-    result = ValidationResult::Affected;
-  return result;
-}
-
 // Compares the manifest's member digests with the members. The walk passes
 // over META-INF/ members and folder entries and ends at the first other
 // member the manifest does not list; it succeeds when every listed name was
 // matched by a member whose SHA-1, cut to the listed value's length, equals
 // that value.
-bool JarValidator::verifyArchiveMembers(void* archive, const std::string& manifest) {
+bool verifyArchiveMembers(unzFile archive, const std::string& manifest,
+                          const std::string& entryDigestPrefix) {
+  DigestMap manifestDigests; // member name -> digest bytes, from the manifest
   parseDigestEntries(manifest, entryDigestPrefix, manifestDigests);
   unzGoToFirstFile(archive);
   unz_global_info64 global;
@@ -255,4 +220,43 @@ bool JarValidator::verifyArchiveMembers(void* archive, const std::string& manife
     ++matched;
   }
   return matched == manifestDigests.size();
+}
+
+} // namespace
+
+int JarValidator::validate(std::u16string path) {
+  SignerInfo signer;
+  return check(path, signer);
+}
+
+int JarValidator::check(const std::u16string& path, SignerInfo& signer) {
+  // The digest attribute names start as "SHA-" and may switch to "SHA1-"
+  // while the signature file is read.
+  std::string entryDigestPrefix(kShaEntryDigest);
+  std::string manifestDigestPrefix(kShaManifestDigest);
+  signer = SignerInfo{};
+
+  zlib_filefunc64_def files = platform::windowsPathFileFunctions();
+  Archive archive(unzOpen2_64(path.c_str(), &files));
+  if (!archive)
+    return ValidationResult::FileNotFound;
+
+  int result = ValidationResult::NoSignature;
+  std::string signatureFile;
+  std::string signatureBlock;
+  std::string manifest;
+  if (readMetaInfMember(archive.get(), kSignatureFileExtension, signatureFile) &&
+      readMetaInfMember(archive.get(), kSignatureBlockExtension, signatureBlock) &&
+      readMetaInfMember(archive.get(), kManifestExtension, manifest)) {
+    result = ValidationResult::BadSignature;
+    if (verifySignatureBlock(signatureBlock, signatureFile, signer) &&
+        verifySignatureFile(signatureFile, manifest, entryDigestPrefix, manifestDigestPrefix) &&
+        verifyArchiveMembers(archive.get(), manifest, entryDigestPrefix))
+      result = ValidationResult::Verified;
+  }
+  archive.reset();
+
+  if (result == ValidationResult::Verified && isAffected(signer))
+    result = ValidationResult::Affected;
+  return result;
 }

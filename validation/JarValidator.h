@@ -5,7 +5,6 @@
 // and the manifest's digests with the archive's members.
 #pragma once
 
-#include "validation/ManifestDigests.h"
 #include "validation/ValidatorBase.h"
 
 #include <cstdint>
@@ -28,12 +27,7 @@ public:
   // META-INF/ members declared larger than this count as unreadable.
   static constexpr std::uint64_t kMaxMetaInfMemberSize = 64ull * 1024 * 1024;
 
-private:
-  // archive: the open ZIP reader handle (unzFile).
-  bool verifyArchiveMembers(void* archive, const std::string& manifest);
-
-  // Working state of one validate call, reset at its start.
-  std::string entryDigestPrefix;    // "SHA-Digest: ", or "SHA1-Digest: " after the switch
-  std::string manifestDigestPrefix; // "SHA-Digest-Manifest: ", or the "SHA1-" form
-  DigestMap manifestDigests;        // member name -> digest bytes, from the manifest
+  // The working state of a check (the digest attribute names in use, the
+  // manifest's digests) lives in the call, not in the validator: a scan
+  // checks several archives with one validator at the same time.
 };

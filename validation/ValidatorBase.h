@@ -22,7 +22,9 @@ public:
   ValidatorBase(const ValidatorBase&) = delete;
   ValidatorBase& operator=(const ValidatorBase&) = delete;
 
-  // Checks the file at path; returns a ValidationResult code.
+  // Checks the file at path; returns a ValidationResult code. The scan
+  // calls it from several threads at once, for different files: a
+  // validator keeps no state of its own between or during calls.
   virtual int validate(std::u16string path) = 0;
 
   // True when the signer falls in the affected set these criteria define.

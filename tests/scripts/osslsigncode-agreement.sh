@@ -15,6 +15,7 @@ export FENNICK_CRLS=$fixtures/trust/crls
 # file -> "ours theirs: reason"
 declare -A expected_difference=(
   [appended-32.exe]="broken none: the digest covers bytes behind the certificate table, as the platform's does; osslsigncode ignores a signature that does not end the file"
+  [appended-large-32.exe]="broken none: the digest covers bytes behind the certificate table, as the platform's does; osslsigncode ignores a signature that does not end the file"
   [anchored-64.exe]="valid untrusted: every certificate of Root anchors a chain, a trusted intermediate too; osslsigncode needs a self-signed anchor"
   [two-entries-32.exe]="valid none: a certificate table of two WIN_CERTIFICATE entries (as signed UEFI images carry) is read as the platform reads it, the first entry being the signature; osslsigncode calls such a table corrupted"
   [restricted-ca-64.exe]="untrusted valid: the extended key usages of the whole chain bind the signer, and its CA allows server authentication only; osslsigncode checks the signer's usages alone"

@@ -1,0 +1,75 @@
+// The worker pool: threads that take work by number from a shared counter
+// and report finished numbers through a queue that the caller drains.
+#include "util/WorkerPool.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+unsigned defaultWorkerCount() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+bool parseWorkerCount(std::string_view text, unsigned& count) {
+  if (text.empty() || text.size() > 4)
+    return false;
+  unsigned value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9')
+      return false;
+    value = value * 10 + unsigned(c - '0');
+  }
+  if (value < 1 || value > kMaxWorkerCount)
+    return false;
+  count = value;
+  return true;
+}
+
+void runOnWorkers(std::size_t count, unsigned workers,
+                  const std::function<void(std::size_t)>& work,
+                  const std::function<void(std::size_t)>& finished) {
+  if (workers <= 1 || count < 2) {
+    for (std::size_t i = 0; i < count; ++i) {
+      work(i);
+      finished(i);
+    }
+    return;
+  }
+
+  std::atomic<std::size_t> next{0};
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::size_t> done; // finished numbers not yet handed to the caller
+
+  auto worker = [&] {
+    for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
+      work(i);
+      {
+        std::lock_guard lock(mutex);
+        done.push_back(i);
+      }
+      changed.notify_one();
+    }
+  };
+  std::vector<std::thread> threads;
+  const std::size_t threadCount = std::min<std::size_t>(workers, count);
+  threads.reserve(threadCount);
+  for (std::size_t t = 0; t < threadCount; ++t)
+    threads.emplace_back(worker);
+
+  std::vector<std::size_t> taken;
+  for (std::size_t handed = 0; handed < count;) {
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return !done.empty(); });
+      taken.swap(done);
+    }
+    for (std::size_t i : taken)
+      finished(i);
+    handed += taken.size();
+    taken.clear();
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+}
