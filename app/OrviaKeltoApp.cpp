@@ -14,7 +14,7 @@ bool COrviaKeltoApp::initInstance() {
   }
   g_set_application_name("Orvia Fennick");
   {
-    COrviaKeltoDlg dialog;
+    COrviaKeltoDlg dialog(observer);
     dialog.doModal(); // its result is not used
   }
   return false;

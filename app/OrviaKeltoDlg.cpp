@@ -4,7 +4,7 @@
 
 #include "app/ExternalBridge.h"
 #include "app/PageAddress.h"
-#include "app/PageTestDriver.h"
+#include "app/DialogObserver.h"
 #include "platform/Files.h"
 #include "platform/Resources.h"
 #include "platform/WindowsNamespace.h"
@@ -106,7 +106,7 @@ bool isWebAddress(const char* uri) {
 
 } // namespace
 
-COrviaKeltoDlg::COrviaKeltoDlg() {
+COrviaKeltoDlg::COrviaKeltoDlg(DialogObserver* observer) : observer(observer) {
   icon = loadApplicationIcon();
   SessionController::Host host;
   host.scripts = this;
@@ -116,13 +116,13 @@ COrviaKeltoDlg::COrviaKeltoDlg() {
   host.endDialog = [this] { endDialog(); };
   host.closeEnabledChanged = [this](bool enabled) { closeEnabledChanged(enabled); };
   session = std::make_unique<SessionController>(std::move(host));
-  testDriver = PageTestDriver::fromEnvironment(*this);
+  if (observer)
+    observer->dialogCreated(*this);
 }
 
 COrviaKeltoDlg::~COrviaKeltoDlg() {
   if (pendingQuit)
     g_source_remove(pendingQuit);
-  testDriver.reset();
   // The session goes first: its scratch folder is removed before the window.
   session.reset();
   if (windowWidget)
@@ -170,8 +170,8 @@ void COrviaKeltoDlg::createWindow() {
 
   WebKitUserContentManager* content = webkit_user_content_manager_new();
   installExternalObject(content);
-  if (testDriver)
-    testDriver->attach(content);
+  if (observer)
+    observer->contentManagerCreated(content);
   webView = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", webContext,
                                          "user-content-manager", content, nullptr));
   g_object_unref(content); // the view holds it
@@ -256,8 +256,11 @@ void COrviaKeltoDlg::runScript(const std::u16string& statement) {
 void COrviaKeltoDlg::onCancel() { session->quitApplication(); }
 
 bool COrviaKeltoDlg::confirm(const std::u16string& text, const std::u16string& caption) {
-  if (testDriver && testDriver->answersConfirmations())
-    return testDriver->confirm(text, caption);
+  if (observer) {
+    std::optional<bool> answer = observer->answerQuestion(text, caption);
+    if (answer)
+      return *answer;
+  }
   // One question at a time: a second request while the box is open is No.
   if (asking)
     return false;
@@ -296,8 +299,8 @@ void COrviaKeltoDlg::serveResource(WebKitURISchemeRequest* request) {
     if (ownModule)
       bytes = platform::findResource(address->type, address->id);
   }
-  if (testDriver)
-    testDriver->recordServed(uri ? uri : "", !bytes.empty());
+  if (observer)
+    observer->served(uri ? uri : "", !bytes.empty());
   if (bytes.empty()) {
     finishNotFound(request);
     return;
@@ -359,8 +362,8 @@ void COrviaKeltoDlg::serveIcon(WebKitURISchemeRequest* request) {
         bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
   }
-  if (testDriver)
-    testDriver->recordServed(uri ? uri : "", !bytes.empty());
+  if (observer)
+    observer->served(uri ? uri : "", !bytes.empty());
   if (bytes.empty()) {
     finishNotFound(request);
     return;
@@ -398,8 +401,8 @@ gboolean COrviaKeltoDlg::onKey(GtkWidget*, GdkEventKey* event, gpointer self) {
 
 gboolean COrviaKeltoDlg::onDelete(GtkWidget*, GdkEvent*, gpointer self) {
   auto* dialog = static_cast<COrviaKeltoDlg*>(self);
-  if (dialog->testDriver)
-    dialog->testDriver->recordCloseRequest(dialog->session->closeAllowed());
+  if (dialog->observer)
+    dialog->observer->closeRequested(dialog->session->closeAllowed());
   // A disabled close box does nothing; an enabled one is the cancel action.
   if (dialog->session->closeAllowed())
     dialog->onCancel();
@@ -409,8 +412,8 @@ gboolean COrviaKeltoDlg::onDelete(GtkWidget*, GdkEvent*, gpointer self) {
 gboolean COrviaKeltoDlg::onContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*,
                                        WebKitHitTestResult*, gpointer self) {
   auto* dialog = static_cast<COrviaKeltoDlg*>(self);
-  if (dialog->testDriver)
-    dialog->testDriver->recordContextMenu();
+  if (dialog->observer)
+    dialog->observer->contextMenuRefused();
   return TRUE; // shown nowhere
 }
 
@@ -441,6 +444,6 @@ gboolean COrviaKeltoDlg::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* de
 
 void COrviaKeltoDlg::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
   auto* dialog = static_cast<COrviaKeltoDlg*>(self);
-  if (event == WEBKIT_LOAD_FINISHED && dialog->testDriver)
-    dialog->testDriver->pageLoaded();
+  if (event == WEBKIT_LOAD_FINISHED && dialog->observer)
+    dialog->observer->pageLoaded();
 }

@@ -13,15 +13,16 @@
 #include <memory>
 #include <string>
 
-class PageTestDriver;
+class DialogObserver;
 
 class COrviaKeltoDlg : public ScriptSink {
 public:
   // What doModal returns when the dialog ends (IDCANCEL).
   static constexpr int kResultCancel = 2;
 
-  // Makes the controller (and with it the Localizer); no window yet.
-  COrviaKeltoDlg();
+  // Makes the controller (and with it the Localizer); no window yet. The
+  // observer, when there is one, outlives the dialog.
+  explicit COrviaKeltoDlg(DialogObserver* observer = nullptr);
   // Discards the session (removing its scratch folder) and the window.
   ~COrviaKeltoDlg() override;
   COrviaKeltoDlg(const COrviaKeltoDlg&) = delete;
@@ -68,7 +69,7 @@ private:
   static void onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
 
   std::unique_ptr<SessionController> session;
-  std::unique_ptr<PageTestDriver> testDriver; // only when a test drives the page
+  DialogObserver* observer = nullptr;          // not owned; null in normal use
   GtkWidget* windowWidget = nullptr;           // owned by GTK; destroyed by ~COrviaKeltoDlg
   WebKitWebView* webView = nullptr;            // child of windowWidget
   WebKitWebContext* webContext = nullptr;      // owned

@@ -182,8 +182,13 @@ bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
         endError = errorFromErrno(errno); // what was read so far still counts
       break;
     }
-    std::string full = *host == "/" ? "/" + std::string(entry->d_name)
-                                    : *host + "/" + entry->d_name;
+    // The folder, a separator unless the folder is the root, and the name,
+    // appended in turn: GCC 12 at -O3 mistakes "a" + b + c for an
+    // overlapping copy (-Wrestrict).
+    std::string full = *host;
+    if (full != "/")
+      full += '/';
+    full += entry->d_name;
     FindData found;
     utf8ToWide(entry->d_name, found.name);
     struct stat linkInfo;

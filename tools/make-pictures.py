@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Draws the pictures of the page and the application icon as PNG files.
 
-Usage: tools/make-pictures.py [RESOURCES_DIR]   (default: resources/ beside tools/)
+Usage: tools/make-pictures.py [RESOURCES_DIR [ICONS_DIR]]
+       (defaults: resources/ and packaging/icons/ beside tools/)
 
 Writes PNG/135-logo.png (39x64), PNG/136-tick.png, PNG/137-warning.png,
 PNG/138-product.png (32x32 each) and 14/128-app-icon.png (48x48, the window
-icon). The pictures are plain vector shapes rasterised with 4x4
+icon) into RESOURCES_DIR, and the window icon in the sizes of the desktop's
+icon theme (ICONS_DIR/<N>x<N>.png, installed as the application's icon). The pictures are plain vector shapes rasterised with 4x4
 supersampling, so rerunning the script gives the same bytes.
 """
 import math
@@ -155,6 +157,10 @@ def warning():
     ])
 
 
+# The sizes of the desktop icon theme the package installs the icon in.
+ICON_THEME_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     resources = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "resources")
@@ -165,8 +171,11 @@ def main():
         "PNG/138-product.png": product(32),
         "14/128-app-icon.png": product(48),
     }
-    for name, data in outputs.items():
-        path = os.path.join(resources, name)
+    icons = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "..", "packaging", "icons")
+    targets = {os.path.join(resources, name): data for name, data in outputs.items()}
+    for size in ICON_THEME_SIZES:
+        targets[os.path.join(icons, "%dx%d.png" % (size, size))] = product(size)
+    for path, data in targets.items():
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as out:
             out.write(data)

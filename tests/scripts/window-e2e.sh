@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# End-to-end test of the desktop window: starts the real orvia-fennick under
-# Xvfb against a prefix, once in English and once in German, and lets
+# End-to-end test of the desktop window: starts the window's test build
+# (orvia-fennick-test, the window with its test driver) under Xvfb against
+# a prefix, once in English and once in German, and lets
 # window-e2e.js walk the page through agreement, welcome, progress and
 # results, checking texts, keys, the quit question, the close box during the
 # scan and the results table. A third run answers the question from Decline
@@ -10,7 +11,7 @@ set -euo pipefail
 
 src=${FENNICK_SOURCE_DIR:?}
 bin=${FENNICK_BINARY_DIR:?}
-exe=$bin/orvia-fennick
+exe=$bin/tools/orvia-fennick-test
 out=$bin/window-e2e
 
 fail() {
@@ -18,7 +19,7 @@ fail() {
   exit 1
 }
 
-[[ -x $exe ]] || fail "the window was not built: $exe is missing"
+[[ -x $exe ]] || fail "the window's test build was not built: $exe is missing"
 [[ -x $bin/fennick-scan ]] || fail "$bin/fennick-scan is missing"
 command -v xvfb-run >/dev/null || fail "xvfb-run is missing (tools/install-deps installs xvfb)"
 command -v iconv >/dev/null || fail "iconv is missing"

@@ -1,5 +1,5 @@
-// The end-to-end test hook of the window; see PageTestDriver.h.
-#include "app/PageTestDriver.h"
+// The end-to-end test driver of the window; see PageTestDriver.h.
+#include "tests/window/PageTestDriver.h"
 
 #include "app/OrviaKeltoDlg.h"
 #include "util/Json.h"
@@ -64,32 +64,33 @@ void sendEvent(GdkEvent* event) {
 
 } // namespace
 
-std::unique_ptr<PageTestDriver> PageTestDriver::fromEnvironment(COrviaKeltoDlg& dialog) {
+std::unique_ptr<PageTestDriver> PageTestDriver::fromEnvironment() {
   std::string scriptPath = environment("FENNICK_TEST_SCRIPT");
   std::string output = environment("FENNICK_TEST_OUT");
   if (scriptPath.empty() || output.empty())
     return nullptr;
   std::ifstream file(scriptPath, std::ios::binary);
   if (!file) {
-    g_printerr("orvia-fennick: cannot read the test script %s\n", scriptPath.c_str());
+    g_printerr("orvia-fennick-test: cannot read the test script %s\n", scriptPath.c_str());
     return nullptr;
   }
   std::string script((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   std::string answer = environment("FENNICK_TEST_CONFIRM");
   if (answer != "yes" && answer != "no")
     answer.clear();
-  return std::make_unique<PageTestDriver>(dialog, std::move(script), std::move(output),
-                                          std::move(answer));
+  return std::make_unique<PageTestDriver>(std::move(script), std::move(output), std::move(answer));
 }
 
-PageTestDriver::PageTestDriver(COrviaKeltoDlg& dialog, std::string script,
-                               std::string outputFolder, std::string confirmAnswer)
-    : dialog(dialog), script(std::move(script)), outputFolder(std::move(outputFolder)),
+PageTestDriver::PageTestDriver(std::string script, std::string outputFolder,
+                               std::string confirmAnswer)
+    : script(std::move(script)), outputFolder(std::move(outputFolder)),
       confirmAnswer(std::move(confirmAnswer)) {
   g_mkdir_with_parents(this->outputFolder.c_str(), 0755);
 }
 
-void PageTestDriver::attach(WebKitUserContentManager* content) {
+void PageTestDriver::dialogCreated(COrviaKeltoDlg& created) { dialog = &created; }
+
+void PageTestDriver::contentManagerCreated(WebKitUserContentManager* content) {
   std::string signal = std::string("script-message-with-reply-received::") + kChannel;
   g_signal_connect(content, signal.c_str(), G_CALLBACK(onMessage), this);
   webkit_user_content_manager_register_script_message_handler_with_reply(content, kChannel,
@@ -100,12 +101,15 @@ void PageTestDriver::pageLoaded() {
   if (started)
     return;
   started = true;
-  webkit_web_view_evaluate_javascript(dialog.view(), script.c_str(), gssize(script.size()),
+  webkit_web_view_evaluate_javascript(dialog->view(), script.c_str(), gssize(script.size()),
                                       nullptr, "fennick-test-driver.js", nullptr, nullptr,
                                       nullptr);
 }
 
-bool PageTestDriver::confirm(const std::u16string& text, const std::u16string& caption) {
+std::optional<bool> PageTestDriver::answerQuestion(const std::u16string& text,
+                                                   const std::u16string& caption) {
+  if (confirmAnswer.empty())
+    return std::nullopt;
   std::string utf8Text, utf8Caption;
   wideToUtf8(text, utf8Text);
   wideToUtf8(caption, utf8Caption);
@@ -113,11 +117,11 @@ bool PageTestDriver::confirm(const std::u16string& text, const std::u16string& c
   return confirmAnswer == "yes";
 }
 
-void PageTestDriver::recordServed(const std::string& uri, bool found) {
-  served.push_back((found ? "found " : "missing ") + uri);
+void PageTestDriver::served(const std::string& uri, bool found) {
+  requests.push_back((found ? "found " : "missing ") + uri);
 }
 
-void PageTestDriver::recordCloseRequest(bool allowed) {
+void PageTestDriver::closeRequested(bool allowed) {
   ++closeRequests;
   if (!allowed)
     ++refusedCloseRequests;
@@ -153,7 +157,7 @@ void PageTestDriver::handle(JSCValue* message, WebKitScriptMessageReply* reply) 
     return;
   }
   if (op == "close") {
-    gtk_window_close(GTK_WINDOW(dialog.window()));
+    gtk_window_close(GTK_WINDOW(dialog->window()));
     replyString(reply, context, "ok");
     return;
   }
@@ -179,7 +183,7 @@ void PageTestDriver::snapshot(const std::string& name, WebKitScriptMessageReply*
                                       JSC_CONTEXT(g_object_ref(context)),
                                       outputFolder + "/" + name + ".png"};
   webkit_web_view_get_snapshot(
-      dialog.view(), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+      dialog->view(), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
       [](GObject* view, GAsyncResult* result, gpointer data) {
         auto* pending = static_cast<PendingSnapshot*>(data);
         GError* error = nullptr;
@@ -204,7 +208,7 @@ void PageTestDriver::snapshot(const std::string& name, WebKitScriptMessageReply*
 
 void PageTestDriver::sendKey(const std::string& name, bool ctrl) {
   guint keyval = gdk_keyval_from_name(name.c_str());
-  GdkWindow* target = gtk_widget_get_window(dialog.window());
+  GdkWindow* target = gtk_widget_get_window(dialog->window());
   if (keyval == GDK_KEY_VoidSymbol || !target)
     return;
   GdkDisplay* display = gdk_window_get_display(target);
@@ -233,7 +237,7 @@ void PageTestDriver::sendKey(const std::string& name, bool ctrl) {
 }
 
 void PageTestDriver::rightClick(int x, int y) {
-  GdkWindow* target = gtk_widget_get_window(GTK_WIDGET(dialog.view()));
+  GdkWindow* target = gtk_widget_get_window(GTK_WIDGET(dialog->view()));
   if (!target)
     return;
   GdkDevice* pointer =
@@ -252,16 +256,16 @@ void PageTestDriver::rightClick(int x, int y) {
 }
 
 std::string PageTestDriver::stateJson() const {
-  SessionController& controller = dialog.controller();
+  SessionController& controller = dialog->controller();
   std::string json = "{";
   json += "\"closeAllowed\":" + std::string(controller.closeAllowed() ? "true" : "false");
   json += ",\"scanning\":" + std::string(controller.scanning() ? "true" : "false");
   json += ",\"deletable\":" +
-          std::string(gtk_window_get_deletable(GTK_WINDOW(dialog.window())) ? "true" : "false");
+          std::string(gtk_window_get_deletable(GTK_WINDOW(dialog->window())) ? "true" : "false");
   json += ",\"confirmations\":" + jsonList(confirmations);
   json += ",\"closeRequests\":" + std::to_string(closeRequests);
   json += ",\"refusedCloseRequests\":" + std::to_string(refusedCloseRequests);
   json += ",\"contextMenus\":" + std::to_string(contextMenus);
-  json += ",\"served\":" + jsonList(served);
+  json += ",\"served\":" + jsonList(requests);
   return json + "}";
 }

@@ -1,6 +1,7 @@
-// A hook for end-to-end tests of the window, inert in normal use: it exists
-// only when the environment names a driver script (FENNICK_TEST_SCRIPT) and
-// an output folder (FENNICK_TEST_OUT). It then runs the script in the page
+// The driver of the window's end-to-end tests, a part of the window's test
+// build only (orvia-fennick-test): it watches the dialog when the
+// environment names a driver script (FENNICK_TEST_SCRIPT) and an output
+// folder (FENNICK_TEST_OUT). It then runs the script in the page
 // once the page has loaded, answers the quit question from
 // FENNICK_TEST_CONFIRM ("yes" or "no", logging every question), and offers
 // the script a message channel, window.webkit.messageHandlers.fennickTest,
@@ -15,6 +16,8 @@
 //                            closeRequests, contextMenus, served
 #pragma once
 
+#include "app/DialogObserver.h"
+
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
@@ -22,28 +25,25 @@
 #include <string>
 #include <vector>
 
-class COrviaKeltoDlg;
-
-class PageTestDriver {
+class PageTestDriver : public DialogObserver {
 public:
   // The driver when the environment asks for one, else null.
-  static std::unique_ptr<PageTestDriver> fromEnvironment(COrviaKeltoDlg& dialog);
+  static std::unique_ptr<PageTestDriver> fromEnvironment();
 
-  PageTestDriver(COrviaKeltoDlg& dialog, std::string script, std::string outputFolder,
-                 std::string confirmAnswer);
+  PageTestDriver(std::string script, std::string outputFolder, std::string confirmAnswer);
 
+  void dialogCreated(COrviaKeltoDlg& dialog) override;
   // Registers the message channel with the page's content manager.
-  void attach(WebKitUserContentManager* content);
+  void contentManagerCreated(WebKitUserContentManager* content) override;
   // Runs the driver script, the first time only.
-  void pageLoaded();
-
-  bool answersConfirmations() const { return !confirmAnswer.empty(); }
-  // Logs the question and answers it as FENNICK_TEST_CONFIRM says.
-  bool confirm(const std::u16string& text, const std::u16string& caption);
-
-  void recordServed(const std::string& uri, bool found);
-  void recordCloseRequest(bool allowed);
-  void recordContextMenu() { ++contextMenus; }
+  void pageLoaded() override;
+  // Logs the question and answers it as FENNICK_TEST_CONFIRM says, if it
+  // says.
+  std::optional<bool> answerQuestion(const std::u16string& text,
+                                     const std::u16string& caption) override;
+  void served(const std::string& uri, bool found) override;
+  void closeRequested(bool allowed) override;
+  void contextMenuRefused() override { ++contextMenus; }
 
 private:
   static gboolean onMessage(WebKitUserContentManager* content, JSCValue* message,
@@ -54,13 +54,13 @@ private:
   void rightClick(int x, int y);
   std::string stateJson() const;
 
-  COrviaKeltoDlg& dialog;
+  COrviaKeltoDlg* dialog = nullptr; // set once the dialog exists
   std::string script;
   std::string outputFolder;
   std::string confirmAnswer; // "yes", "no" or empty (ask the user)
   bool started = false;
   std::vector<std::string> confirmations; // "caption|text" of every question
-  std::vector<std::string> served;        // "found uri" or "missing uri"
+  std::vector<std::string> requests;      // "found uri" or "missing uri"
   int closeRequests = 0;
   int refusedCloseRequests = 0;
   int contextMenus = 0;
