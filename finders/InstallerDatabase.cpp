@@ -1,4 +1,5 @@
-// Read-only access to an installer database, with the busy handling of close.
+// Read-only access to an installer database (through a private copy when it
+// needs recovery), with the busy handling of close.
 #include "finders/InstallerDatabase.h"
 
 #include "platform/Files.h"
@@ -92,17 +93,16 @@ bool InstallerDatabase::openPrivateCopy(const std::u16string& windowsPath,
     return false;
   copyFolder = scratchFolder + u"\\db" + guid;
   copyPath = copyFolder + u"\\" + fileName(windowsPath);
-  const std::u16string& copy = copyPath;
   bool copied = platform::shCreateDirectoryEx(copyFolder) == platform::kErrorSuccess &&
-                platform::copyFile(windowsPath, copy);
+                platform::copyFile(windowsPath, copyPath);
   for (std::u16string_view suffix : kSideFiles) {
     std::u16string side = windowsPath + std::u16string(suffix);
     if (copied && platform::pathFileExists(side))
-      copied = platform::copyFile(side, copy + std::u16string(suffix));
+      copied = platform::copyFile(side, copyPath + std::u16string(suffix));
   }
   // Read-write, so that SQLite may roll the journal back or check the log
   // into the copy; never created, so a vanished original stays a failure.
-  if (copied && openHost(copy, SQLITE_OPEN_READWRITE))
+  if (copied && openHost(copyPath, SQLITE_OPEN_READWRITE))
     return true;
   db.reset();
   removePrivateCopy();
