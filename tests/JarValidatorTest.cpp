@@ -62,6 +62,10 @@ TEST(JarValidator, BrokenSignaturesAndChangedMembers) {
                 {"tampered-first.jar", "tampered-last.jar", "unlisted-first.jar",
                  "manifest-changed.jar", "sf-changed.jar", "sf-section-missing.jar"},
                 ValidationResult::BadSignature);
+  // Each listed name needs a member of that name: a second copy of another
+  // member does not stand in for a missing one.
+  EXPECT_EQ(validator.validate(archive("member-missing-other-twice.jar")),
+            ValidationResult::BadSignature);
 }
 
 TEST(JarValidator, OnlyRsaOverMd5WithoutSignedAttributesVerifies) {

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -211,7 +212,9 @@ bool JarValidator::verifyArchiveMembers(void* archive, const std::string& manife
   std::uint64_t entryCount =
       unzGetGlobalInfo64(archive, &global) == UNZ_OK ? global.number_entry : 0;
 
-  std::size_t matched = 0;
+  // Names, not members, are counted: a member that appears twice must not
+  // make up for a listed member that is missing.
+  std::set<std::string> matched;
   std::vector<char> chunk(kReadChunkSize);
   for (std::uint64_t index = 0; index < entryCount; ++index) {
     EntryInfo entry;
@@ -252,7 +255,7 @@ bool JarValidator::verifyArchiveMembers(void* archive, const std::string& manife
       break;
     open.close();
     unzGoToNextFile(archive);
-    ++matched;
+    matched.insert(listed->first);
   }
-  return matched == manifestDigests.size();
+  return matched.size() == manifestDigests.size();
 }
