@@ -131,3 +131,13 @@ TEST(JarValidator, VerifiedButNotAffected) {
   JarValidator unconfigured;
   EXPECT_EQ(unconfigured.validate(archive("sha-digest.jar")), ValidationResult::Verified);
 }
+
+TEST(JarValidator, ThumbprintIsTakenOverTheCertificateAsStored) {
+  // The block stores the signer's certificate in BER that is not DER: its
+  // thumbprint is that of the stored bytes, not of a re-encoding.
+  JarValidator validator;
+  validator.certificateHash = thumbprintOf("noncanonical-signer");
+  EXPECT_EQ(validator.validate(archive("noncanonical-signer.jar")), ValidationResult::Affected);
+  validator.certificateHash = thumbprintOf("signer"); // the same certificate in DER
+  EXPECT_EQ(validator.validate(archive("noncanonical-signer.jar")), ValidationResult::Verified);
+}
