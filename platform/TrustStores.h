@@ -12,12 +12,19 @@ namespace platform {
 // file (PEM with any number of objects, or one DER object) or a folder whose
 // files are read in name order.
 struct TrustStoreLocations {
-  std::string trusted;     // certificates added to Root
+  std::string trusted;     // certificates added to Root, trusted for every usage
   std::string disallowed;  // certificates of Disallowed
   std::string crls;        // revocation lists
-  bool systemRoots = true; // Root also holds the system's CA store
+  // Root also holds the roots of the platform's signed list of trusted
+  // roots, each for the usages and dates the list gives it: the list built
+  // into the program, or the newer copy in rootListFolder when that folder
+  // holds a list (authroot.stl, with its certificates in
+  // authroot-certificates.pem) whose signature verifies.
+  bool rootList = true;
+  std::string rootListFolder;
 
-  // FENNICK_TRUSTED_CERTS, FENNICK_DISALLOWED_CERTS and FENNICK_CRLS.
+  // FENNICK_TRUSTED_CERTS, FENNICK_DISALLOWED_CERTS, FENNICK_CRLS and
+  // FENNICK_AUTHROOT (the folder of a newer root list).
   static TrustStoreLocations fromEnvironment();
 };
 

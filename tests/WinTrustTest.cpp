@@ -15,7 +15,7 @@ namespace {
 
 using namespace platform;
 
-// Stores from the given lists, without the system's CA store.
+// Stores from the given lists, without the platform's root list.
 std::shared_ptr<const TrustStores> stores(const std::string& trusted,
                                           const std::string& disallowed = "",
                                           const std::string& crls = "") {
@@ -23,7 +23,7 @@ std::shared_ptr<const TrustStores> stores(const std::string& trusted,
   locations.trusted = trusted;
   locations.disallowed = disallowed;
   locations.crls = crls;
-  locations.systemRoots = false;
+  locations.rootList = false;
   return loadTrustStores(locations);
 }
 
@@ -152,6 +152,16 @@ TEST(WinTrust, ThumbprintIsTakenOverTheCertificateAsSent) {
   EXPECT_NE(fixtures::thumbprintOf("noncanonical-signer"), fixtures::thumbprintOf("orvia-signer"));
   EXPECT_EQ(check.chain[0].encoded().size(),
             fixtures::readBytes(fixtures::authenticode("pki/noncanonical-signer.der")).size());
+}
+
+TEST(WinTrust, RootWithoutBasicConstraintsIsACa) {
+  // The oldest roots predate basic constraints; the platform takes a
+  // self-signed root without the extension as a CA.
+  TrustCheck check = verify("old-root-64.exe");
+  EXPECT_EQ(check.status, kTrustSuccess);
+  EXPECT_EQ(chainNames(check), (std::vector<std::u16string>{
+                                   u"Signer Under An Old Root",
+                                   u"Old Test Root Without Basic Constraints"}));
 }
 
 TEST(WinTrust, TimeStampsGiveTheTimeOfVerification) {
