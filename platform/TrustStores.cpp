@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string_view>
 
 namespace platform {
@@ -176,10 +177,38 @@ std::shared_ptr<const TrustStores> loadTrustStores(const TrustStoreLocations& lo
   return stores;
 }
 
+namespace {
+
+struct ProcessStores {
+  std::mutex mutex;
+  std::shared_ptr<const TrustStores> current;
+  std::vector<std::shared_ptr<const TrustStores>> handedOut; // alive while references may be
+};
+
+ProcessStores& processStores() {
+  static ProcessStores instance;
+  return instance;
+}
+
+} // namespace
+
 const TrustStores& processTrustStores() {
-  static const std::shared_ptr<const TrustStores> stores =
-      loadTrustStores(TrustStoreLocations::fromEnvironment());
-  return *stores;
+  ProcessStores& process = processStores();
+  std::lock_guard lock(process.mutex);
+  if (!process.current) {
+    process.current = loadTrustStores(TrustStoreLocations::fromEnvironment());
+    process.handedOut.push_back(process.current);
+  }
+  return *process.current;
+}
+
+void useProcessTrustStores(std::shared_ptr<const TrustStores> stores) {
+  if (!stores)
+    return;
+  ProcessStores& process = processStores();
+  std::lock_guard lock(process.mutex);
+  process.current = stores;
+  process.handedOut.push_back(std::move(stores));
 }
 
 } // namespace platform

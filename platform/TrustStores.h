@@ -34,8 +34,13 @@ class TrustStores; // platform/TrustStoresImpl.h
 // decoded are skipped.
 std::shared_ptr<const TrustStores> loadTrustStores(const TrustStoreLocations& locations);
 
-// The stores of this process, loaded from the environment on first use
-// (thread-safe) and kept until the process ends.
+// The stores of this process: those given to useProcessTrustStores, else
+// those of the environment, loaded on first use. Thread-safe; every set of
+// stores handed out is kept until the process ends.
 const TrustStores& processTrustStores();
+
+// Makes stores the stores of this process from now on, whatever the
+// environment says (for hosts and tests that choose their stores).
+void useProcessTrustStores(std::shared_ptr<const TrustStores> stores);
 
 } // namespace platform
