@@ -166,14 +166,6 @@ bool readTrustList(std::span<const std::uint8_t> content, RootProgramList& list,
   return haveTime && sequences == 3;
 }
 
-bool hashOf(X509* certificate, CertificateHash& hash) {
-  std::uint8_t digest[20];
-  if (!certificateSha1(certificate, digest))
-    return false;
-  std::copy(std::begin(digest), std::end(digest), hash.begin());
-  return true;
-}
-
 bool namesUsage(X509* certificate, const char* usage) {
   EXTENDED_KEY_USAGE_ptr usages(static_cast<EXTENDED_KEY_USAGE*>(
       X509_get_ext_d2i(certificate, NID_ext_key_usage, nullptr, nullptr)));
@@ -190,12 +182,15 @@ bool signerChainsToListRoot(X509* signer, STACK_OF(X509) * intermediates,
                             const RootProgramList& list, std::time_t at) {
   X509_STORE_ptr anchors(X509_STORE_new());
   bool anyAnchor = false;
-  for (const X509_ptr& root : list.certificates) {
+  for (const std::vector<std::uint8_t>& encoding : list.encodings) {
     CertificateHash hash{};
-    if (!hashOf(root.get(), hash) ||
+    unsigned int length = 0;
+    if (EVP_Digest(encoding.data(), encoding.size(), hash.data(), &length, EVP_sha1(), nullptr) !=
+            1 ||
         std::find(std::begin(kListRoots), std::end(kListRoots), hash) == std::end(kListRoots))
       continue;
-    anyAnchor = X509_STORE_add_cert(anchors.get(), root.get()) == 1 || anyAnchor;
+    X509_ptr root = decodeCertificate(encoding);
+    anyAnchor = (root && X509_STORE_add_cert(anchors.get(), root.get()) == 1) || anyAnchor;
   }
   X509_STORE_CTX_ptr context(X509_STORE_CTX_new());
   if (!anyAnchor || !context ||
@@ -207,17 +202,24 @@ bool signerChainsToListRoot(X509* signer, STACK_OF(X509) * intermediates,
 
 } // namespace
 
-std::vector<X509_ptr> readCertificates(std::span<const std::uint8_t> bytes) {
-  std::vector<X509_ptr> certificates;
+X509_ptr decodeCertificate(std::span<const std::uint8_t> der) {
+  const unsigned char* cursor = der.data();
+  X509_ptr certificate(d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
+  if (!certificate || cursor != der.data() + der.size())
+    return {};
+  rememberEncoding(certificate.get(), der);
+  return certificate;
+}
+
+std::vector<std::vector<std::uint8_t>> readCertificateEncodings(std::span<const std::uint8_t> bytes) {
+  std::vector<std::vector<std::uint8_t>> encodings;
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (text.find("-----BEGIN") == std::string_view::npos) {
-    const unsigned char* cursor = bytes.data();
-    X509_ptr certificate(d2i_X509(nullptr, &cursor, static_cast<long>(bytes.size())));
-    if (certificate) {
-      rememberEncoding(certificate.get(), {bytes.data(), cursor});
-      certificates.push_back(std::move(certificate));
-    }
-    return certificates;
+    std::span<const std::uint8_t> rest = bytes;
+    DerElement certificate;
+    if (readDerElement(rest, certificate) && certificate.is(V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE))
+      encodings.emplace_back(certificate.encoding.begin(), certificate.encoding.end());
+    return encodings;
   }
   BIO_ptr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
   for (;;) {
@@ -231,13 +233,21 @@ std::vector<X509_ptr> readCertificates(std::span<const std::uint8_t> bytes) {
     const std::string kind = name ? name : "";
     OPENSSL_free(name);
     OPENSSL_free(header);
-    if (kind != PEM_STRING_X509 && kind != PEM_STRING_X509_OLD)
-      continue;
-    const unsigned char* cursor = data;
-    X509_ptr certificate(d2i_X509(nullptr, &cursor, length));
+    if ((kind == PEM_STRING_X509 || kind == PEM_STRING_X509_OLD) && length > 0)
+      encodings.emplace_back(data, data + length);
+  }
+  return encodings;
+}
+
+std::vector<X509_ptr> readCertificates(std::span<const std::uint8_t> bytes) {
+  std::vector<X509_ptr> certificates;
+  for (const std::vector<std::uint8_t>& encoding : readCertificateEncodings(bytes)) {
+    // A DER file may carry bytes after its certificate; they are ignored.
+    const unsigned char* cursor = encoding.data();
+    X509_ptr certificate(d2i_X509(nullptr, &cursor, static_cast<long>(encoding.size())));
     if (!certificate)
       continue;
-    rememberEncoding(certificate.get(), {data, cursor});
+    rememberEncoding(certificate.get(), {encoding.data(), cursor});
     certificates.push_back(std::move(certificate));
   }
   return certificates;
@@ -253,10 +263,13 @@ bool readRootProgramList(std::span<const std::uint8_t> stl,
     list = RootProgramList{};
     return false;
   }
-  for (X509_ptr& certificate : readCertificates(rootCertificates)) {
+  for (std::vector<std::uint8_t>& encoding : readCertificateEncodings(rootCertificates)) {
     CertificateHash hash{};
-    if (hashOf(certificate.get(), hash) && list.roots.count(hash) != 0)
-      list.certificates.push_back(std::move(certificate));
+    unsigned int length = 0;
+    if (EVP_Digest(encoding.data(), encoding.size(), hash.data(), &length, EVP_sha1(), nullptr) ==
+            1 &&
+        list.roots.count(hash) != 0)
+      list.encodings.push_back(std::move(encoding));
   }
   X509* signer = nullptr;
   if (verifySignerInfo(parts.firstSigner.get(), derContents(parts.content),

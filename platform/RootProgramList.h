@@ -41,7 +41,10 @@ struct RootProgramEntry {
 
 struct RootProgramList {
   std::map<CertificateHash, RootProgramEntry> roots;
-  std::vector<X509_ptr> certificates; // the listed roots among those given, as sent
+  // The encodings of the listed roots among those given, as sent. They are
+  // decoded only when a chain asks for one: decoding hundreds of public
+  // keys would cost more than most checks.
+  std::vector<std::vector<std::uint8_t>> encodings;
 };
 
 // Reads the signed list stl and picks out of rootCertificates (PEM or DER
@@ -56,5 +59,12 @@ bool readRootProgramList(std::span<const std::uint8_t> stl,
 // The certificates of a PEM file (any number) or of one DER certificate,
 // each remembering the bytes it was decoded from.
 std::vector<X509_ptr> readCertificates(std::span<const std::uint8_t> bytes);
+
+// The same, left encoded: the DER of each certificate, undecoded.
+std::vector<std::vector<std::uint8_t>> readCertificateEncodings(std::span<const std::uint8_t> bytes);
+
+// One certificate decoded from der (all of it), remembering those bytes;
+// null when they are no certificate.
+X509_ptr decodeCertificate(std::span<const std::uint8_t> der);
 
 } // namespace platform

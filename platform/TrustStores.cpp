@@ -158,8 +158,8 @@ std::shared_ptr<const TrustStores> loadTrustStores(const TrustStoreLocations& lo
   stores->root.reset(X509_STORE_new());
   if (locations.rootList) {
     RootProgramList list = readRootList(locations.rootListFolder, stores->rootListRead);
-    for (const X509_ptr& certificate : list.certificates)
-      X509_STORE_add_cert(stores->root.get(), certificate.get()); // takes its own reference
+    stores->listedCertificates = std::make_unique<ListedRootLookup>(std::move(list.encodings));
+    stores->listedCertificates->attach(stores->root.get());
     stores->listedRoots = std::move(list.roots);
   }
   for (X509_ptr& certificate : readObjects(locations.trusted).certificates) {

@@ -1,11 +1,13 @@
 // The inside of the trust stores; for platform sources only.
 #pragma once
 
+#include "platform/ListedRootLookup.h"
 #include "platform/OpenSslPtr.h"
 #include "platform/RootProgramList.h"
 #include "platform/TrustStores.h"
 
 #include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -15,6 +17,9 @@ class TrustStores {
 public:
   using Thumbprint = CertificateHash;
 
+  // The root list's certificates, decoded when a chain asks for one;
+  // declared before root, which uses it, so that it is destroyed after it.
+  std::unique_ptr<ListedRootLookup> listedCertificates;
   X509_STORE_ptr root;             // every certificate is a trust anchor
   // The usages and dates of the roots that came from the root list; a root
   // the user trusts (FENNICK_TRUSTED_CERTS) is not bound by them.

@@ -31,7 +31,7 @@ CertificateHash hashOf(const std::string& hex) {
 }
 
 std::size_t rootCount(const TrustStores& stores) {
-  return std::size_t(sk_X509_OBJECT_num(X509_STORE_get0_objects(stores.root.get())));
+  return stores.listedCertificates ? stores.listedCertificates->size() : 0;
 }
 
 std::span<const std::uint8_t> shippedList() { return findResource(kResourceTrust, 401); }
@@ -74,7 +74,7 @@ TEST(RootList, ShippedListVerifiesAndGivesEachRootItsProperties) {
   RootProgramList list;
   ASSERT_TRUE(readRootProgramList(shippedList(), shippedCertificates(), list));
   EXPECT_EQ(list.roots.size(), 515u);
-  EXPECT_EQ(list.certificates.size(), 515u);
+  EXPECT_EQ(list.encodings.size(), 515u);
   // Microsoft Root Certificate Authority (2001): every usage, disallowed
   // from 2021-08-01, nothing issued from 2017-04-30 on.
   const RootProgramEntry& old = list.roots.at(hashOf("cdd4eeae6000ac7f40c3802c171e30148030c072"));
@@ -142,6 +142,23 @@ TEST(RootList, NewerCopyInAFolderReplacesTheBuiltInList) {
   EXPECT_TRUE(fallback->rootListRead);
   EXPECT_EQ(rootCount(*fallback), 515u);
   std::filesystem::remove_all(folder);
+}
+
+TEST(RootList, ListedRootsAreDecodedWhenAChainAsksForThem) {
+  // A store whose only roots are held encoded, as the root list's are.
+  TrustStores stores;
+  stores.listedCertificates = std::make_unique<ListedRootLookup>(readCertificateEncodings(
+      fixtures::readBytes(fixtures::authenticode("trust/bundle.pem"))));
+  stores.root.reset(X509_STORE_new());
+  ASSERT_TRUE(stores.listedCertificates->attach(stores.root.get()));
+  EXPECT_EQ(sk_X509_OBJECT_num(X509_STORE_get0_objects(stores.root.get())), 0);
+  TrustCheck vendor = winVerifyTrust(fixtures::peImage("orvia-sha256-32.exe"), stores);
+  EXPECT_EQ(vendor.status, kTrustSuccess);
+  ASSERT_EQ(vendor.chain.size(), 3u);
+  EXPECT_EQ(statusOf("other-64.exe", stores), kTrustSuccess);
+  EXPECT_EQ(statusOf("untrusted-32.exe", stores), kCertUntrustedRoot);
+  // Only the roots chains asked for were decoded.
+  EXPECT_EQ(sk_X509_OBJECT_num(X509_STORE_get0_objects(stores.root.get())), 2);
 }
 
 TEST(RootList, ListedRootsVouchOnlyForTheirUsages) {
