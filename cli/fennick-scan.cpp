@@ -3,13 +3,18 @@
 // products are affected, in the user's language.
 //
 //   fennick-scan [--prefix DIR] [--config FILE] [--report FILE] [--json] [--jobs N]
+//   fennick-scan --help | --version
 //
-// Exit status: 0 nothing affected, 1 a product is affected, 2 usage error or
-// a scan that could not run.
+// Text goes out in the terminal's character set; JSON always in UTF-8.
+// Exit status: 0 nothing affected, 1 a product is affected, 2 usage error,
+// a machine that is no Wine-style prefix, or a scan that could not run.
 
 #include "finders/ProductRecord.h"
 #include "finders/ValueObject.h"
+#include "FennickVersion.h"
+#include "l10n/LabelPunctuation.h"
 #include "l10n/Localizer.h"
+#include "platform/Console.h"
 #include "platform/WindowsNamespace.h"
 #include "report/AffectedProducts.h"
 #include "report/ResultsPage.h"
@@ -42,20 +47,62 @@ struct Options {
   std::optional<std::string> config;
   std::optional<std::string> report;
   bool json = false;
-  unsigned jobs = 0; // --jobs N; 0 for one per processor
+  unsigned jobs = 0;    // --jobs N; 0 for one per processor
+  bool help = false;    // --help or -h: the usage, nothing else
+  bool version = false; // --version: the version, nothing else
 };
 
 const char kUsage[] =
     "usage: fennick-scan [--prefix DIR] [--config FILE] [--report FILE] [--json] [--jobs N]\n"
+    "       fennick-scan --help | --version\n"
     "  --prefix DIR   the machine to scan: a Wine-style prefix (default $WINEPREFIX or ~/.wine)\n"
     "  --config FILE  a ScanConfig document to use instead of the built-in one\n"
     "  --report FILE  copy Defects.log to FILE (written only when something is affected)\n"
     "  --json         print the results as JSON\n"
-    "  --jobs N       check N files at a time (default: one per processor)\n";
+    "  --jobs N       check N files at a time (default: one per processor)\n"
+    "  --help, -h     print this help\n"
+    "  --version      print the version\n";
+
+// The options that answer without scanning: true when argument is one of
+// them (and notes which).
+bool parseInformationOption(const std::string& argument, Options& options) {
+  if (argument == "--help" || argument == "-h") {
+    options.help = true;
+    return true;
+  }
+  if (argument == "--version") {
+    options.version = true;
+    return true;
+  }
+  return false;
+}
+
+// The machine to scan must be a Wine-style prefix; says why not, and how to
+// choose another, when it is none.
+bool checkPrefix(const std::string& folder) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    std::fprintf(stderr,
+                 "fennick-scan: the prefix folder %s does not exist; choose the machine to scan "
+                 "with --prefix DIR or WINEPREFIX\n",
+                 folder.c_str());
+    return false;
+  }
+  if (!platform::isPrefixFolder(folder)) {
+    std::fprintf(stderr,
+                 "fennick-scan: %s is not a Wine-style prefix (it holds neither drive_c nor "
+                 "system.reg); choose the machine to scan with --prefix DIR or WINEPREFIX\n",
+                 folder.c_str());
+    return false;
+  }
+  return true;
+}
 
 bool parseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
+    if (parseInformationOption(arg, options))
+      continue;
     auto value = [&](std::optional<std::string>& target) {
       if (i + 1 >= argc)
         return false;
@@ -95,15 +142,18 @@ std::string utf8(const std::u16string& text) {
   return out;
 }
 
+// Text for the terminal, in its character set.
+std::string shown(const std::u16string& text) { return platform::consoleText(utf8(text)); }
+
 // Dictionary texts carry script escapes and markup for the page.
 std::string plainText(std::u16string text) {
   for (size_t at = text.find(u"\\'"); at != std::u16string::npos; at = text.find(u"\\'", at + 1))
     text.erase(at, 1);
   for (size_t at = text.find(u"<br>"); at != std::u16string::npos; at = text.find(u"<br>", at))
-    text.replace(at, 4, 1, u' ');
+    text.replace(at, 4, u" ");
   for (size_t at = text.find(u"&amp;"); at != std::u16string::npos; at = text.find(u"&amp;", at + 1))
-    text.replace(at, 5, 1, u'&');
-  return utf8(text);
+    text.replace(at, 5, u"&");
+  return platform::consoleText(utf8(text));
 }
 
 void showProgress(const ScanJob& job) {
@@ -122,13 +172,18 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return kExitTrouble;
   }
-  if (options.prefix) {
-    if (!std::filesystem::is_directory(*options.prefix)) {
-      std::fprintf(stderr, "fennick-scan: no such prefix folder: %s\n", options.prefix->c_str());
-      return kExitTrouble;
-    }
-    platform::setPrefix(std::filesystem::absolute(*options.prefix).string());
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return kExitClean;
   }
+  if (options.version) {
+    std::printf("fennick-scan %s\n", FENNICK_VERSION);
+    return kExitClean;
+  }
+  if (!checkPrefix(options.prefix ? *options.prefix : platform::prefix()))
+    return kExitTrouble;
+  if (options.prefix)
+    platform::setPrefix(std::filesystem::absolute(*options.prefix).string());
 
   DiscardingSink sink;
   SessionController::Host host;
@@ -219,19 +274,20 @@ int main(int argc, char** argv) {
   } else {
     if (!affected.empty()) {
       std::printf("%s\n", plainText(texts.lookupUIString("affectedProductsRow")).c_str());
+      const std::string separator = shown(labelSeparator(texts.userLocaleCode()));
       for (ProductRecord* product : affected) {
-        std::printf("  %s\n    %s\n    %s: %s\n", utf8(productDisplayName(*product)).c_str(),
+        std::printf("  %s\n    %s\n    %s%s%s\n", shown(productDisplayName(*product)).c_str(),
                     plainText(texts.lookupUIString("signatureInvalidTxt")).c_str(),
-                    plainText(texts.lookupUIString("getUpdateLinkTxt")).c_str(),
-                    utf8(productUpdateLink(*product, context->updateLinks, fallbackLink)).c_str());
+                    plainText(texts.lookupUIString("getUpdateLinkTxt")).c_str(), separator.c_str(),
+                    shown(productUpdateLink(*product, context->updateLinks, fallbackLink)).c_str());
         for (FileValueObject* file : affectedFilesOf(job->defects, product))
-          std::printf("      %s\n", utf8(file->path).c_str());
+          std::printf("      %s\n", shown(file->path).c_str());
       }
     }
     if (!upToDate.empty()) {
       std::printf("%s\n", plainText(texts.lookupUIString("notAffectedProductRow")).c_str());
       for (ProductRecord* product : upToDate)
-        std::printf("  %s\n    %s\n", utf8(productDisplayName(*product)).c_str(),
+        std::printf("  %s\n    %s\n", shown(productDisplayName(*product)).c_str(),
                     plainText(texts.lookupUIString("signatureOkTxt")).c_str());
     }
     if (affected.empty() && upToDate.empty())

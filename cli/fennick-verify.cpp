@@ -3,6 +3,7 @@
 //   fennick-verify [--json] [--jobs N] [--config FILE] [--prefix DIR] [--] PATH...
 //   fennick-verify [--json] [--jobs N] [--type pe|jar] [--hash HEX] [--company TEXT]
 //                  [--start DATE] [--end DATE] [--prefix DIR] [--] PATH...
+//   fennick-verify --help | --version
 //
 // With --config, the validators, their criteria and the choice of validator
 // by file extension come from a ScanConfig file (UTF-8), exactly as a scan
@@ -18,10 +19,14 @@
 //
 // Paths are host paths; they reach the validator as Windows paths through
 // the namespace of the prefix. DATE is "YYYY-MM-DD" or
-// "YYYY-MM-DD HH:MM:SS.mmm" (UTC). Exit status: 0 when no file is affected,
-// 1 when one is, 2 for a usage error or an unreadable configuration.
+// "YYYY-MM-DD HH:MM:SS.mmm" (UTC). Text goes out in the terminal's character
+// set, JSON always in UTF-8. Exit status: 0 when no file is affected, 1 when
+// one is, 2 for a usage error, a --prefix that is no Wine-style prefix or an
+// unreadable configuration.
 #include "config/ConfigDate.h"
+#include "FennickVersion.h"
 #include "config/ScanConfig.h"
+#include "platform/Console.h"
 #include "platform/Resources.h"
 #include "platform/WindowsNamespace.h"
 #include "util/Calendar.h"
@@ -55,7 +60,10 @@ struct Options {
   FileTime end;
   bool criteria = false;             // a criteria option or --type was given
   std::optional<std::string> config; // --config FILE
+  std::optional<std::string> prefix; // --prefix DIR
   unsigned jobs = 0;                 // --jobs N; 0 for one per processor
+  bool help = false;                 // --help or -h: the usage, nothing else
+  bool version = false;              // --version: the version, nothing else
   std::vector<std::string> paths;
 };
 
@@ -69,12 +77,48 @@ struct FileReport {
   std::string note;                      // why there is no result
 };
 
-void printUsage() {
-  std::fprintf(stderr,
+void printUsage(std::FILE* to) {
+  std::fprintf(to,
                "usage: fennick-verify [--json] [--jobs N] [--config FILE] [--prefix DIR] [--] PATH...\n"
                "       fennick-verify [--json] [--jobs N] [--type pe|jar] [--hash HEX] [--company TEXT]\n"
                "                      [--start DATE] [--end DATE] [--prefix DIR] [--] PATH...\n"
+               "       fennick-verify --help | --version\n"
                "DATE: YYYY-MM-DD or \"YYYY-MM-DD HH:MM:SS.mmm\" (UTC)\n");
+}
+
+// The options that answer without checking anything: true when argument
+// is one of them (and notes which).
+bool parseInformationOption(const std::string& argument, Options& options) {
+  if (argument == "--help" || argument == "-h") {
+    options.help = true;
+    return true;
+  }
+  if (argument == "--version") {
+    options.version = true;
+    return true;
+  }
+  return false;
+}
+
+// A prefix given with --prefix must be a Wine-style prefix; says why not,
+// and how to choose another, when it is none.
+bool checkPrefix(const std::string& folder) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    std::fprintf(stderr,
+                 "fennick-verify: the prefix folder %s does not exist; choose another with "
+                 "--prefix DIR or WINEPREFIX\n",
+                 folder.c_str());
+    return false;
+  }
+  if (!platform::isPrefixFolder(folder)) {
+    std::fprintf(stderr,
+                 "fennick-verify: %s is not a Wine-style prefix (it holds neither drive_c nor "
+                 "system.reg); choose another with --prefix DIR or WINEPREFIX\n",
+                 folder.c_str());
+    return false;
+  }
+  return true;
 }
 
 std::u16string wide(const std::string& text) {
@@ -87,6 +131,16 @@ std::string narrow(const std::u16string& text) {
   std::string result;
   wideToUtf8(text, result);
   return result;
+}
+
+// The options that take a value.
+bool isValuedOption(const std::string& argument) {
+  for (const char* option : {"--config", "--type", "--hash", "--company", "--start", "--end",
+                             "--prefix"}) {
+    if (argument == option)
+      return true;
+  }
+  return false;
 }
 
 // Reads the command line; false after printing why it is no valid one.
@@ -102,9 +156,15 @@ bool parseOptions(int argc, char** argv, Options& options) {
       endOfOptions = true;
       continue;
     }
+    if (parseInformationOption(argument, options))
+      continue;
     if (argument == "--json") {
       options.json = true;
       continue;
+    }
+    if (!isValuedOption(argument)) {
+      std::fprintf(stderr, "fennick-verify: unknown option %s\n", argument.c_str());
+      return false;
     }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "fennick-verify: %s needs a value\n", argument.c_str());
@@ -137,7 +197,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
         return false;
       }
     } else if (argument == "--prefix") {
-      platform::setPrefix(value);
+      options.prefix = value;
     } else if (argument == "--jobs") {
       if (!parseWorkerCount(value, options.jobs)) {
         std::fprintf(stderr, "fennick-verify: --jobs takes a number from 1 to 1024, not %s\n",
@@ -149,7 +209,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
       return false;
     }
   }
-  if (options.paths.empty()) {
+  if (options.paths.empty() && !options.help && !options.version) {
     std::fprintf(stderr, "fennick-verify: no file given\n");
     return false;
   }
@@ -294,14 +354,9 @@ std::string textLine(const FileReport& report) {
   if (report.trustStatus && *report.trustStatus != 0)
     line += " (" + hexStatus(*report.trustStatus) + ")";
   const SignerInfo signer = report.signer.value_or(SignerInfo{});
-  // Appended piece by piece: GCC 12 at -O3 mistakes "\t" + field for an
-  // overlapping copy (-Wrestrict).
-  line += '\t';
-  line += field(narrow(signer.subjectNames));
-  line += '\t';
-  line += field(narrow(signer.thumbprint));
-  line += '\t';
-  line += field(signer.signingTime.isSet() ? isoTime(signer.signingTime) : "");
+  line += "\t" + field(narrow(signer.subjectNames));
+  line += "\t" + field(narrow(signer.thumbprint));
+  line += "\t" + field(signer.signingTime.isSet() ? isoTime(signer.signingTime) : "");
   return line;
 }
 
@@ -328,7 +383,7 @@ bool checkAndPrint(const Options& options,
           if (options.json)
             std::printf("%s\n%s", printed == 0 ? "" : ",", jsonObject(report).c_str());
           else
-            std::printf("%s\n", textLine(report).c_str());
+            std::printf("%s\n", platform::consoleText(textLine(report)).c_str());
           reports[printed].reset();
         }
       });
@@ -342,8 +397,21 @@ bool checkAndPrint(const Options& options,
 int main(int argc, char** argv) {
   Options options;
   if (!parseOptions(argc, argv, options)) {
-    printUsage();
+    printUsage(stderr);
     return 2;
+  }
+  if (options.help) {
+    printUsage(stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("fennick-verify %s\n", FENNICK_VERSION);
+    return 0;
+  }
+  if (options.prefix) {
+    if (!checkPrefix(*options.prefix))
+      return 2;
+    platform::setPrefix(*options.prefix);
   }
   ScanConfigValidators configured;
   if (!options.criteria && !loadConfigValidators(options.config, configured))

@@ -20,7 +20,7 @@ const platform::TrustStores& fuzzStores() {
     platform::TrustStoreLocations locations;
     const char* trusted = std::getenv("FENNICK_FUZZ_TRUST");
     locations.trusted = trusted ? trusted : "build/fixtures/authenticode/trust/trusted";
-    locations.systemRoots = false;
+    locations.rootList = false;
     return platform::loadTrustStores(locations);
   }();
   return *stores;

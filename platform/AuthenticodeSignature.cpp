@@ -5,6 +5,7 @@
 #include "util/Calendar.h"
 
 #include <openssl/objects.h>
+#include <openssl/rsa.h>
 
 #include <algorithm>
 #include <cstring>
@@ -69,6 +70,27 @@ std::uint64_t fractionTicks(const ASN1_TIME* time) {
   for (; digits > 0 && digits < 7; ++digits)
     ticks *= 10;
   return ticks;
+}
+
+// The payload of an RSA signature's PKCS#1 v1.5 type-1 block, whatever it
+// holds; empty when the key is no RSA key or the block is not of that form.
+std::vector<std::uint8_t> recoverRsaPayload(EVP_PKEY* key, std::span<const std::uint8_t> signature) {
+  if (EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA)
+    return {};
+  std::unique_ptr<EVP_PKEY_CTX, OpenSslDeleter<&EVP_PKEY_CTX_free>> context(
+      EVP_PKEY_CTX_new(key, nullptr));
+  std::size_t length = 0;
+  if (!context || EVP_PKEY_verify_recover_init(context.get()) != 1 ||
+      EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_PADDING) != 1 ||
+      EVP_PKEY_verify_recover(context.get(), nullptr, &length, signature.data(),
+                              signature.size()) != 1)
+    return {};
+  std::vector<std::uint8_t> payload(length);
+  if (EVP_PKEY_verify_recover(context.get(), payload.data(), &length, signature.data(),
+                              signature.size()) != 1)
+    return {};
+  payload.resize(length);
+  return payload;
 }
 
 X509* findCertificate(STACK_OF(X509) * certificates, PKCS7_ISSUER_AND_SERIAL* id) {
@@ -140,7 +162,8 @@ TimeStamp counterSignature(const ASN1_TYPE* value, const AuthenticodeSignature& 
     return stamp;
   X509* authority = nullptr;
   if (verifySignerInfo(signerInfo.get(), bytesOf(signature.signer->enc_digest),
-                       signature.certificates(), nullptr, authority) != SignerCheck::Valid)
+                       signature.certificates(), nullptr, authority,
+                       /*bareDigest=*/true) != SignerCheck::Valid)
     return stamp;
   ASN1_TYPE* signingTime = PKCS7_get_signed_attribute(signerInfo.get(), NID_pkcs9_signingTime);
   if (!signingTime ||
@@ -308,7 +331,7 @@ SignatureParse parseAuthenticode(std::span<const std::uint8_t> blob,
 
 SignerCheck verifySignerInfo(PKCS7_SIGNER_INFO* signerInfo, std::span<const std::uint8_t> content,
                              STACK_OF(X509) * certificates, STACK_OF(X509) * more,
-                             X509*& certificate) {
+                             X509*& certificate, bool bareDigest) {
   certificate = findCertificate(certificates, signerInfo->issuer_and_serial);
   if (!certificate)
     certificate = findCertificate(more, signerInfo->issuer_and_serial);
@@ -339,12 +362,16 @@ SignerCheck verifySignerInfo(PKCS7_SIGNER_INFO* signerInfo, std::span<const std:
   EVP_PKEY* key = X509_get0_pubkey(certificate);
   EVP_MD_CTX_ptr context(EVP_MD_CTX_new());
   std::span<const std::uint8_t> signatureValue = bytesOf(signerInfo->enc_digest);
-  if (!key || !context ||
-      EVP_DigestVerifyInit(context.get(), nullptr, algorithm, nullptr, key) != 1 ||
-      EVP_DigestVerify(context.get(), signatureValue.data(), signatureValue.size(), signed_.data(),
-                       signed_.size()) != 1)
+  if (!key || !context)
     return SignerCheck::BadSignature;
-  return SignerCheck::Valid;
+  if (EVP_DigestVerifyInit(context.get(), nullptr, algorithm, nullptr, key) == 1 &&
+      EVP_DigestVerify(context.get(), signatureValue.data(), signatureValue.size(), signed_.data(),
+                       signed_.size()) == 1)
+    return SignerCheck::Valid;
+  if (bareDigest && (algorithm == EVP_md5() || algorithm == EVP_sha1()) &&
+      sameBytes(recoverRsaPayload(key, signatureValue), digestOf(algorithm, signed_)))
+    return SignerCheck::Valid;
+  return SignerCheck::BadSignature;
 }
 
 std::vector<TimeStamp> timeStampsOf(const AuthenticodeSignature& signature) {

@@ -49,9 +49,14 @@ enum class SignerCheck {
 // against the digest of content, and its signature value. Without
 // authenticated attributes the signature covers the content itself. On
 // success certificate is the signer's certificate (not owned).
+// With bareDigest, an RSA signature value whose PKCS#1 v1.5 block (type 1)
+// holds the bare MD5 or SHA-1 digest of the signed bytes, of the signer's
+// own digest algorithm, without the DigestInfo around it, is accepted too:
+// the form of the PKCS#9 countersignatures of early time-stamping services,
+// which the platform accepts for countersignatures only.
 SignerCheck verifySignerInfo(PKCS7_SIGNER_INFO* signerInfo, std::span<const std::uint8_t> content,
                              STACK_OF(X509) * certificates, STACK_OF(X509) * more,
-                             X509*& certificate);
+                             X509*& certificate, bool bareDigest = false);
 
 // One time-stamp of the first signer.
 struct TimeStamp {

@@ -95,7 +95,46 @@ std::u16string firstRfc822AltName(X509* certificate) {
   return {};
 }
 
+// The encoding a certificate was decoded from, kept in the certificate's
+// extra data and freed with it.
+void freeRememberedEncoding(void*, void* data, CRYPTO_EX_DATA*, int, long, void*) {
+  delete static_cast<std::vector<std::uint8_t>*>(data);
+}
+
+int encodingIndex() {
+  static const int index =
+      X509_get_ex_new_index(0, nullptr, nullptr, nullptr, freeRememberedEncoding);
+  return index;
+}
+
 } // namespace
+
+void rememberEncoding(X509* certificate, std::span<const std::uint8_t> der) {
+  const int index = encodingIndex();
+  if (!certificate || index < 0 || der.empty() || X509_get_ex_data(certificate, index))
+    return;
+  auto* copy = new std::vector<std::uint8_t>(der.begin(), der.end());
+  if (X509_set_ex_data(certificate, index, copy) != 1)
+    delete copy;
+}
+
+std::span<const std::uint8_t> rememberedEncoding(const X509* certificate) {
+  const int index = encodingIndex();
+  if (!certificate || index < 0)
+    return {};
+  const auto* der = static_cast<const std::vector<std::uint8_t>*>(
+      X509_get_ex_data(certificate, index));
+  return der ? std::span<const std::uint8_t>(*der) : std::span<const std::uint8_t>();
+}
+
+bool certificateSha1(X509* certificate, std::uint8_t (&hash)[20]) {
+  unsigned int length = 0;
+  std::span<const std::uint8_t> der = rememberedEncoding(certificate);
+  if (!der.empty())
+    return EVP_Digest(der.data(), der.size(), hash, &length, EVP_sha1(), nullptr) == 1 &&
+           length == 20;
+  return certificate && X509_digest(certificate, EVP_sha1(), hash, &length) == 1 && length == 20;
+}
 
 Certificate::Certificate(std::span<const std::uint8_t> der) {
   const unsigned char* cursor = der.data();
@@ -118,6 +157,12 @@ std::span<const std::uint8_t> Certificate::encoded() const {
 Certificate wrapCertificate(X509_ptr certificate) {
   if (!certificate)
     return {};
+  std::span<const std::uint8_t> sent = rememberedEncoding(certificate.get());
+  if (!sent.empty()) {
+    std::vector<std::uint8_t> encoding(sent.begin(), sent.end());
+    return Certificate(
+        std::make_shared<const CertificateImpl>(std::move(certificate), std::move(encoding)));
+  }
   unsigned char* bytes = nullptr;
   int length = i2d_X509(certificate.get(), &bytes);
   OpenSslBytes_ptr owned(bytes);

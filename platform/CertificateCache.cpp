@@ -2,6 +2,8 @@
 // when it grows past a bound.
 #include "platform/CertificateCache.h"
 
+#include "platform/CertificateImpl.h"
+
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -40,6 +42,7 @@ X509_ptr cachedCertificate(std::span<const std::uint8_t> der) {
   X509_ptr decoded(d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
   if (!decoded || cursor != der.data() + der.size())
     return {};
+  rememberEncoding(decoded.get(), der);
   // Fill the certificate's cached facts (extensions, hash) before it is
   // shared, so that threads only ever read it.
   X509_check_purpose(decoded.get(), -1, 0);

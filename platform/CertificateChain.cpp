@@ -6,6 +6,9 @@
 
 #include <openssl/objects.h>
 
+#include <set>
+#include <string>
+
 namespace platform {
 namespace {
 
@@ -22,6 +25,19 @@ struct ChainFaults {
   bool criticalExtension = false;
   bool other = false;
 };
+
+// True when the certificate the verifier is at is the top of the chain, is
+// self-signed and carries no basic-constraints extension at all: the oldest
+// roots of the platform's list predate the extension, and the platform
+// takes them as CAs.
+bool isOldRoot(X509_STORE_CTX* context) {
+  X509* certificate = X509_STORE_CTX_get_current_cert(context);
+  STACK_OF(X509)* chain = X509_STORE_CTX_get0_chain(context);
+  const int depth = X509_STORE_CTX_get_error_depth(context);
+  return certificate && chain && depth == sk_X509_num(chain) - 1 &&
+         X509_get_ext_by_NID(certificate, NID_basic_constraints, -1) < 0 &&
+         (X509_get_extension_flags(certificate) & EXFLAG_SS) != 0;
+}
 
 // Records the verifier's complaint and lets it go on, so that the chain is
 // built as far as it goes and every fault is seen.
@@ -53,6 +69,10 @@ int recordFault(int ok, X509_STORE_CTX* context) {
     faults->notTimeValid = true;
     break;
   case X509_V_ERR_INVALID_CA:
+    if (isOldRoot(context))
+      break; // a root from before basic constraints is a CA by being a root
+    faults->basicConstraints = true;
+    break;
   case X509_V_ERR_PATH_LENGTH_EXCEEDED:
   case X509_V_ERR_KEYUSAGE_NO_CERTSIGN:
     faults->basicConstraints = true;
@@ -114,6 +134,45 @@ bool isRevoked(X509* certificate, X509* issuer, const TrustStores& stores) {
   return false;
 }
 
+// The usages of the root list by their object identifiers.
+constexpr const char* kCodeSigningUsage = "1.3.6.1.5.5.7.3.3";
+constexpr const char* kTimeStampingUsage = "1.3.6.1.5.5.7.3.8";
+
+bool namesUsage(const std::set<std::string>& usages, ChainUsage usage) {
+  return usages.count(usage == ChainUsage::CodeSigning ? kCodeSigningUsage : kTimeStampingUsage) !=
+             0 ||
+         (usage == ChainUsage::TimeStamping && usages.count(kMicrosoftTimeStampSigning) != 0);
+}
+
+std::time_t unixTimeOf(FileTime time) {
+  const std::uint64_t ticks = time.ticks();
+  return ticks < kFileTimeUnixEpoch ? 0
+                                    : static_cast<std::time_t>((ticks - kFileTimeUnixEpoch) / 10000000);
+}
+
+// True when the root list lets its root vouch for the chain of leaf for
+// the usage, the chain being judged as of at (the time-stamp's time, or
+// now). A root is trusted only for the usages its entry names; from its
+// disallowed date on, not at all for the usages that date is given for,
+// unless a time-stamp dates the signature earlier; and certificates issued
+// after its not-before date are not trusted under it for the usages that
+// date is given for, again unless a time-stamp dates the signature earlier.
+bool listAllows(const RootProgramEntry& entry, X509* leaf, std::time_t at, ChainUsage usage) {
+  if (entry.usages && !namesUsage(*entry.usages, usage))
+    return false;
+  if (entry.disallowedFrom &&
+      (entry.disallowedUsages.empty() || namesUsage(entry.disallowedUsages, usage)) &&
+      at >= unixTimeOf(*entry.disallowedFrom))
+    return false;
+  if (entry.notBefore &&
+      (entry.notBeforeUsages.empty() || namesUsage(entry.notBeforeUsages, usage))) {
+    std::time_t date = unixTimeOf(*entry.notBefore);
+    if (at >= date && X509_cmp_time(X509_get0_notBefore(leaf), &date) > 0)
+      return false;
+  }
+  return true;
+}
+
 std::uint32_t statusOf(const ChainFaults& faults) {
   if (faults.distrusted)
     return kTrustExplicitDistrust;
@@ -173,6 +232,14 @@ ChainResult buildChain(X509* leaf, STACK_OF(X509) * untrusted, const TrustStores
       faults.wrongUsage = true;
     if (i + 1 < length && isRevoked(certificate, sk_X509_value(result.chain.get(), i + 1), stores))
       faults.revoked = true;
+  }
+  // The root list binds its roots to their usages and dates; a root it does
+  // not allow for this chain's usage fails it as a root not valid for it.
+  if (length > 0) {
+    X509* anchor = sk_X509_value(result.chain.get(), length - 1);
+    const RootProgramEntry* entry = stores.listedEntry(anchor);
+    if (entry && !listAllows(*entry, leaf, at, usage))
+      faults.wrongUsage = true;
   }
   result.status = statusOf(faults);
   return result;

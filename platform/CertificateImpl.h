@@ -8,6 +8,7 @@
 #include "platform/OpenSslPtr.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace platform {
@@ -21,12 +22,28 @@ public:
   std::vector<std::uint8_t> der; // the encoding the certificate came from
 };
 
-// Takes ownership of a decoded certificate. Its encoding is the one OpenSSL
-// keeps for it (re-encoded where it kept none). Empty for null.
+// Takes ownership of a decoded certificate. Its encoding is the one it was
+// decoded from when that was remembered (rememberEncoding), else OpenSSL's
+// encoding of it. Empty for null.
 Certificate wrapCertificate(X509_ptr certificate);
 
 // Shares a certificate that other code owns too (takes a new reference).
 Certificate wrapCertificateRef(X509* certificate);
+
+// Keeps the bytes a certificate was decoded from with the decoded object,
+// for as long as it lives. A certificate's hash and the encoding handed to
+// the core are taken over these bytes: OpenSSL re-encodes what it decoded,
+// and a certificate sent in an encoding that is not strictly DER would then
+// get another hash than the one its sender and the platform compute. Call it
+// before the certificate is shared between threads.
+void rememberEncoding(X509* certificate, std::span<const std::uint8_t> der);
+
+// The remembered encoding; empty when none was remembered.
+std::span<const std::uint8_t> rememberedEncoding(const X509* certificate);
+
+// The SHA-1 hash of the certificate's encoding as it was sent (remembered),
+// else of OpenSSL's encoding. False when it cannot be computed.
+bool certificateSha1(X509* certificate, std::uint8_t (&hash)[20]);
 
 // The X509 of a certificate, or null when it is empty. Not owned.
 X509* x509Of(const Certificate& certificate);

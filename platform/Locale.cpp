@@ -223,11 +223,16 @@ std::uint16_t langIdFromLocaleName(std::string_view name) {
 }
 
 std::uint16_t userDefaultUILanguage() {
+  // LANGUAGE chooses among translations only when the messages locale is a
+  // real one: with the C or POSIX locale (or none) it is ignored, as gettext
+  // ignores it.
+  const std::string_view locale = firstSet({"LC_ALL", "LC_MESSAGES", "LANG"});
+  const std::string_view base = locale.substr(0, locale.find_first_of(".@"));
+  if (base.empty() || base == "C" || base == "POSIX")
+    return langIdFromLocaleName(locale);
   std::string_view languages = environment("LANGUAGE");
   std::string_view first = languages.substr(0, languages.find(':'));
-  if (first.empty())
-    first = firstSet({"LC_ALL", "LC_MESSAGES", "LANG"});
-  return langIdFromLocaleName(first);
+  return langIdFromLocaleName(first.empty() ? locale : first);
 }
 
 std::uint16_t userDefaultLangId() {

@@ -26,6 +26,7 @@ struct OpenSslDeleter {
 };
 
 using X509_ptr = std::unique_ptr<X509, OpenSslDeleter<&X509_free>>;
+using X509_NAME_ptr = std::unique_ptr<X509_NAME, OpenSslDeleter<&X509_NAME_free>>;
 using X509_CRL_ptr = std::unique_ptr<X509_CRL, OpenSslDeleter<&X509_CRL_free>>;
 using X509_STORE_ptr = std::unique_ptr<X509_STORE, OpenSslDeleter<&X509_STORE_free>>;
 using X509_STORE_CTX_ptr =

@@ -3,6 +3,7 @@
 
 #include "platform/CertificateImpl.h"
 #include "platform/OpenSslPtr.h"
+#include "platform/SignedData.h"
 
 #include <openssl/rsa.h>
 
@@ -17,7 +18,18 @@ std::optional<Pkcs7Block> parsePkcs7Block(std::span<const std::uint8_t> bytes) {
     return std::nullopt;
 
   Pkcs7Block block;
-  if (STACK_OF(X509)* certificates = message->d.sign->cert) {
+  // The certificates as they are stored, so that each keeps the bytes it
+  // was sent in (its thumbprint is taken over them); decoded again from
+  // the whole block when the element walk cannot read it.
+  std::vector<std::span<const std::uint8_t>> encodings;
+  STACK_OF(X509)* decoded = message->d.sign->cert;
+  if (signedDataCertificateEncodings(bytes, encodings) &&
+      encodings.size() == static_cast<std::size_t>(std::max(sk_X509_num(decoded), 0))) {
+    for (std::span<const std::uint8_t> encoding : encodings) {
+      if (Certificate certificate{encoding})
+        block.certificates.push_back(std::move(certificate));
+    }
+  } else if (STACK_OF(X509)* certificates = decoded) {
     for (int i = 0; i < sk_X509_num(certificates); ++i) {
       if (Certificate certificate = wrapCertificateRef(sk_X509_value(certificates, i)))
         block.certificates.push_back(std::move(certificate));

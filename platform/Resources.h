@@ -15,6 +15,7 @@ inline constexpr std::string_view kResourceScanConfig = "302";
 inline constexpr std::string_view kResourceCss = "CSS";
 inline constexpr std::string_view kResourcePng = "PNG";
 inline constexpr std::string_view kResourceDictionary = "ZDCT";
+inline constexpr std::string_view kResourceTrust = "TRUST"; // the platform's root list
 
 // The bytes of resource (type, id); an empty span when there is none.
 std::span<const std::uint8_t> findResource(std::string_view type,

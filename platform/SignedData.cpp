@@ -3,53 +3,20 @@
 #include "platform/SignedData.h"
 
 #include "platform/CertificateCache.h"
+#include "platform/Der.h"
 
 #include <openssl/objects.h>
 
 namespace platform {
 namespace {
 
-// One DER element: its tag and where its encoding and contents lie.
-struct Element {
-  int tag = 0;
-  int tagClass = 0;
-  std::span<const std::uint8_t> encoding;
-  std::span<const std::uint8_t> contents;
+using Element = DerElement;
 
-  bool is(int expectedClass, int expectedTag) const {
-    return tagClass == expectedClass && tag == expectedTag;
-  }
-};
-
-// Reads the element at the start of input and moves input past it. False
-// for anything but a well-formed definite-length element.
 bool readElement(std::span<const std::uint8_t>& input, Element& element) {
-  if (input.empty())
-    return false;
-  const unsigned char* cursor = input.data();
-  long length = 0;
-  const int flags = ASN1_get_object(&cursor, &length, &element.tag, &element.tagClass,
-                                    static_cast<long>(input.size()));
-  if ((flags & 0x80) != 0 || (flags & 0x01) != 0 || length < 0)
-    return false;
-  const std::size_t header = static_cast<std::size_t>(cursor - input.data());
-  if (header + static_cast<std::size_t>(length) > input.size())
-    return false;
-  element.encoding = input.subspan(0, header + static_cast<std::size_t>(length));
-  element.contents = input.subspan(header, static_cast<std::size_t>(length));
-  input = input.subspan(element.encoding.size());
-  return true;
+  return readDerElement(input, element);
 }
 
-bool isObject(const Element& element, const char* dotted) {
-  if (!element.is(V_ASN1_UNIVERSAL, V_ASN1_OBJECT))
-    return false;
-  const unsigned char* cursor = element.encoding.data();
-  ASN1_OBJECT_ptr object(
-      d2i_ASN1_OBJECT(nullptr, &cursor, static_cast<long>(element.encoding.size())));
-  ASN1_OBJECT_ptr expected(OBJ_txt2obj(dotted, 1));
-  return object && expected && OBJ_cmp(object.get(), expected.get()) == 0;
-}
+bool isObject(const Element& element, const char* dotted) { return isDerObject(element, dotted); }
 
 // Reads the next element of input and checks its class and tag.
 bool expect(std::span<const std::uint8_t>& input, Element& element, int tagClass, int tag) {
@@ -63,6 +30,39 @@ constexpr const char* kSignedData = "1.2.840.113549.1.7.2";
 std::span<const std::uint8_t> derContents(std::span<const std::uint8_t> element) {
   Element read;
   return readElement(element, read) ? read.contents : std::span<const std::uint8_t>();
+}
+
+bool signedDataCertificateEncodings(std::span<const std::uint8_t> der,
+                                    std::vector<std::span<const std::uint8_t>>& encodings) {
+  encodings.clear();
+  Element contentInfo, type, explicitContent, signedData, version, digestAlgorithms, encapsulated,
+      field;
+  std::span<const std::uint8_t> rest = der;
+  if (!expect(rest, contentInfo, V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE))
+    return false;
+  rest = contentInfo.contents;
+  if (!readElement(rest, type) || !isObject(type, kSignedData) ||
+      !expect(rest, explicitContent, V_ASN1_CONTEXT_SPECIFIC, 0))
+    return false;
+  rest = explicitContent.contents;
+  if (!expect(rest, signedData, V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE))
+    return false;
+  rest = signedData.contents;
+  if (!expect(rest, version, V_ASN1_UNIVERSAL, V_ASN1_INTEGER) ||
+      !expect(rest, digestAlgorithms, V_ASN1_UNIVERSAL, V_ASN1_SET) ||
+      !expect(rest, encapsulated, V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE) || !readElement(rest, field))
+    return false;
+  if (!field.is(V_ASN1_CONTEXT_SPECIFIC, 0))
+    return true; // no certificates
+  std::span<const std::uint8_t> certificates = field.contents;
+  Element certificate;
+  while (!certificates.empty()) {
+    if (!readElement(certificates, certificate))
+      return false;
+    if (certificate.is(V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE))
+      encodings.push_back(certificate.encoding);
+  }
+  return true;
 }
 
 bool readSignedData(std::span<const std::uint8_t> der, const char* contentType,

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace platform {
 
@@ -27,6 +28,13 @@ struct SignedDataParts {
 // point into der.
 bool readSignedData(std::span<const std::uint8_t> der, const char* contentType,
                     SignedDataParts& parts);
+
+// The encodings of the X.509 certificates of a SignedData at the start of
+// der, exactly as they are stored, in order, whatever its content type.
+// False when der is no SignedData the element walk can read (BER with
+// indefinite lengths, say).
+bool signedDataCertificateEncodings(std::span<const std::uint8_t> der,
+                                    std::vector<std::span<const std::uint8_t>>& encodings);
 
 // The contents octets of the DER element at the start of element (what
 // follows its tag and length); empty when it is no definite-length element.

@@ -1,5 +1,9 @@
-// Loading the certificate stores from files and folders of PEM or DER.
+// Loading the certificate stores: the root list built into the program (or
+// its newer copy) and files and folders of PEM or DER.
 #include "platform/TrustStoresImpl.h"
+
+#include "platform/CertificateImpl.h"
+#include "platform/Resources.h"
 
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
@@ -9,10 +13,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string_view>
 
 namespace platform {
 namespace {
+
+// The root list and its certificates in the resource table.
+constexpr std::uint32_t kRootListId = 401;
+constexpr std::uint32_t kRootCertificatesId = 402;
+// Their names in a folder of newer copies.
+constexpr const char* kRootListFile = "authroot.stl";
+constexpr const char* kRootCertificatesFile = "authroot-certificates.pem";
 
 // Certificates and CRLs read from one list of files and folders.
 struct Objects {
@@ -24,20 +36,29 @@ void freeInfoStack(STACK_OF(X509_INFO) * stack) { sk_X509_INFO_pop_free(stack, X
 using X509_INFO_STACK_ptr =
     std::unique_ptr<STACK_OF(X509_INFO), OpenSslDeleter<&freeInfoStack>>;
 
-void readObjectFile(const std::filesystem::path& file, Objects& objects) {
+std::string readFile(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in)
+    return {};
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::span<const std::uint8_t> bytesOf(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+void readObjectFile(const std::filesystem::path& file, Objects& objects) {
+  const std::string bytes = readFile(file);
+  if (bytes.empty())
     return;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<X509_ptr> certificates = readCertificates(bytesOf(bytes));
+  for (X509_ptr& certificate : certificates)
+    objects.certificates.push_back(std::move(certificate));
   if (bytes.find("-----BEGIN") != std::string::npos) {
     BIO_ptr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
     X509_INFO_STACK_ptr infos(PEM_X509_INFO_read_bio(bio.get(), nullptr, nullptr, nullptr));
     for (int i = 0; infos && i < sk_X509_INFO_num(infos.get()); ++i) {
       X509_INFO* info = sk_X509_INFO_value(infos.get(), i);
-      if (info->x509) {
-        objects.certificates.emplace_back(info->x509);
-        info->x509 = nullptr;
-      }
       if (info->crl) {
         objects.crls.emplace_back(info->crl);
         info->crl = nullptr;
@@ -45,12 +66,9 @@ void readObjectFile(const std::filesystem::path& file, Objects& objects) {
     }
     return;
   }
-  const unsigned char* cursor = reinterpret_cast<const unsigned char*>(bytes.data());
-  if (X509* certificate = d2i_X509(nullptr, &cursor, static_cast<long>(bytes.size()))) {
-    objects.certificates.emplace_back(certificate);
+  if (!certificates.empty())
     return;
-  }
-  cursor = reinterpret_cast<const unsigned char*>(bytes.data());
+  const unsigned char* cursor = reinterpret_cast<const unsigned char*>(bytes.data());
   if (X509_CRL* crl = d2i_X509_CRL(nullptr, &cursor, static_cast<long>(bytes.size())))
     objects.crls.emplace_back(crl);
 }
@@ -87,28 +105,28 @@ std::string environment(const char* name) {
 }
 
 bool sha1Of(X509* certificate, TrustStores::Thumbprint& thumbprint) {
-  unsigned int length = 0;
-  return X509_digest(certificate, EVP_sha1(), thumbprint.data(), &length) == 1 &&
-         length == thumbprint.size();
+  std::uint8_t hash[20];
+  if (!certificateSha1(certificate, hash))
+    return false;
+  std::copy(std::begin(hash), std::end(hash), thumbprint.begin());
+  return true;
 }
 
-// The system's CA store: OpenSSL's default hashed certificate folder
-// (SSL_CERT_DIR overrides it), read certificate by certificate as chains ask
-// for issuers; without that folder, its default certificate file
-// (SSL_CERT_FILE overrides it) read whole. Not X509_STORE_set_default_paths: it reads the whole file at once
-// and adds a lookup that lists the folder again at every issuer the store
-// lacks, that is at every chain.
-void addSystemRoots(X509_STORE* store) {
-  const char* file = std::getenv(X509_get_default_cert_file_env());
-  const char* folder = std::getenv(X509_get_default_cert_dir_env());
-  const std::string folderPath = folder ? folder : X509_get_default_cert_dir();
-  std::error_code error;
-  if (std::filesystem::is_directory(folderPath, error)) {
-    if (X509_LOOKUP* lookup = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir()))
-      X509_LOOKUP_add_dir(lookup, folderPath.c_str(), X509_FILETYPE_PEM);
-    return;
+// The newer copy of the root list in folder when it verifies, else the one
+// built into the program.
+RootProgramList readRootList(const std::string& folder, bool& read) {
+  RootProgramList list;
+  if (!folder.empty()) {
+    const std::string stl = readFile(std::filesystem::path(folder) / kRootListFile);
+    const std::string certificates =
+        readFile(std::filesystem::path(folder) / kRootCertificatesFile);
+    read = readRootProgramList(bytesOf(stl), bytesOf(certificates), list);
+    if (read)
+      return list;
   }
-  X509_STORE_load_file(store, file ? file : X509_get_default_cert_file());
+  read = readRootProgramList(findResource(kResourceTrust, kRootListId),
+                             findResource(kResourceTrust, kRootCertificatesId), list);
+  return list;
 }
 
 // The stores are read by every thread that checks files. OpenSSL fills some
@@ -130,6 +148,7 @@ TrustStoreLocations TrustStoreLocations::fromEnvironment() {
   locations.trusted = environment("FENNICK_TRUSTED_CERTS");
   locations.disallowed = environment("FENNICK_DISALLOWED_CERTS");
   locations.crls = environment("FENNICK_CRLS");
+  locations.rootListFolder = environment("FENNICK_AUTHROOT");
   return locations;
 }
 
@@ -139,14 +158,29 @@ bool TrustStores::isDisallowed(X509* certificate) const {
          disallowed.count(thumbprint) != 0;
 }
 
+const RootProgramEntry* TrustStores::listedEntry(X509* anchor) const {
+  Thumbprint thumbprint;
+  if (listedRoots.empty() || !sha1Of(anchor, thumbprint))
+    return nullptr;
+  auto found = listedRoots.find(thumbprint);
+  return found == listedRoots.end() ? nullptr : &found->second;
+}
+
 std::shared_ptr<const TrustStores> loadTrustStores(const TrustStoreLocations& locations) {
   auto stores = std::make_shared<TrustStores>();
   stores->root.reset(X509_STORE_new());
-  if (locations.systemRoots)
-    addSystemRoots(stores->root.get());
+  if (locations.rootList) {
+    RootProgramList list = readRootList(locations.rootListFolder, stores->rootListRead);
+    stores->listedCertificates = std::make_unique<ListedRootLookup>(std::move(list.encodings));
+    stores->listedCertificates->attach(stores->root.get());
+    stores->listedRoots = std::move(list.roots);
+  }
   for (X509_ptr& certificate : readObjects(locations.trusted).certificates) {
+    TrustStores::Thumbprint thumbprint;
+    if (sha1Of(certificate.get(), thumbprint))
+      stores->listedRoots.erase(thumbprint); // the user trusts it for everything
     prepareForSharing(certificate.get());
-    X509_STORE_add_cert(stores->root.get(), certificate.get()); // takes its own reference
+    X509_STORE_add_cert(stores->root.get(), certificate.get());
   }
   for (X509_ptr& certificate : readObjects(locations.disallowed).certificates) {
     TrustStores::Thumbprint thumbprint;
@@ -159,10 +193,38 @@ std::shared_ptr<const TrustStores> loadTrustStores(const TrustStoreLocations& lo
   return stores;
 }
 
+namespace {
+
+struct ProcessStores {
+  std::mutex mutex;
+  std::shared_ptr<const TrustStores> current;
+  std::vector<std::shared_ptr<const TrustStores>> handedOut; // alive while references may be
+};
+
+ProcessStores& processStores() {
+  static ProcessStores instance;
+  return instance;
+}
+
+} // namespace
+
 const TrustStores& processTrustStores() {
-  static const std::shared_ptr<const TrustStores> stores =
-      loadTrustStores(TrustStoreLocations::fromEnvironment());
-  return *stores;
+  ProcessStores& process = processStores();
+  std::lock_guard lock(process.mutex);
+  if (!process.current) {
+    process.current = loadTrustStores(TrustStoreLocations::fromEnvironment());
+    process.handedOut.push_back(process.current);
+  }
+  return *process.current;
+}
+
+void useProcessTrustStores(std::shared_ptr<const TrustStores> stores) {
+  if (!stores)
+    return;
+  ProcessStores& process = processStores();
+  std::lock_guard lock(process.mutex);
+  process.current = stores;
+  process.handedOut.push_back(std::move(stores));
 }
 
 } // namespace platform

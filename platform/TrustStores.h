@@ -12,12 +12,19 @@ namespace platform {
 // file (PEM with any number of objects, or one DER object) or a folder whose
 // files are read in name order.
 struct TrustStoreLocations {
-  std::string trusted;     // certificates added to Root
+  std::string trusted;     // certificates added to Root, trusted for every usage
   std::string disallowed;  // certificates of Disallowed
   std::string crls;        // revocation lists
-  bool systemRoots = true; // Root also holds the system's CA store
+  // Root also holds the roots of the platform's signed list of trusted
+  // roots, each for the usages and dates the list gives it: the list built
+  // into the program, or the newer copy in rootListFolder when that folder
+  // holds a list (authroot.stl, with its certificates in
+  // authroot-certificates.pem) whose signature verifies.
+  bool rootList = true;
+  std::string rootListFolder;
 
-  // FENNICK_TRUSTED_CERTS, FENNICK_DISALLOWED_CERTS and FENNICK_CRLS.
+  // FENNICK_TRUSTED_CERTS, FENNICK_DISALLOWED_CERTS, FENNICK_CRLS and
+  // FENNICK_AUTHROOT (the folder of a newer root list).
   static TrustStoreLocations fromEnvironment();
 };
 
@@ -27,8 +34,13 @@ class TrustStores; // platform/TrustStoresImpl.h
 // decoded are skipped.
 std::shared_ptr<const TrustStores> loadTrustStores(const TrustStoreLocations& locations);
 
-// The stores of this process, loaded from the environment on first use
-// (thread-safe) and kept until the process ends.
+// The stores of this process: those given to useProcessTrustStores, else
+// those of the environment, loaded on first use. Thread-safe; every set of
+// stores handed out is kept until the process ends.
 const TrustStores& processTrustStores();
+
+// Makes stores the stores of this process from now on, whatever the
+// environment says (for hosts and tests that choose their stores).
+void useProcessTrustStores(std::shared_ptr<const TrustStores> stores);
 
 } // namespace platform

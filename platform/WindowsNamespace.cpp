@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
+#include <filesystem>
 #include <locale.h>
 #include <mutex>
 #include <sys/stat.h>
@@ -132,6 +133,14 @@ std::string prefix() {
   if (!configuredPrefix)
     configuredPrefix = defaultPrefix();
   return *configuredPrefix;
+}
+
+bool isPrefixFolder(const std::string& hostDirectory) {
+  std::error_code error;
+  const std::filesystem::path folder(hostDirectory);
+  return std::filesystem::is_directory(folder, error) &&
+         (std::filesystem::is_directory(folder / "drive_c", error) ||
+          std::filesystem::is_regular_file(folder / "system.reg", error));
 }
 
 std::optional<std::string> driveRoot(char16_t letter) {

@@ -17,6 +17,10 @@ namespace platform {
 void setPrefix(const std::string& hostDirectory);
 std::string prefix();
 
+// True when hostDirectory is a folder that holds drive_c or system.reg, as
+// a Wine-style prefix does.
+bool isPrefixFolder(const std::string& hostDirectory);
+
 // The host path of a Windows path, or nothing when its drive is not mapped
 // (or the path has a form this namespace does not serve, such as UNC). A
 // path without a drive resolves against the current drive (C: when the

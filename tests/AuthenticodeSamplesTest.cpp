@@ -25,7 +25,7 @@ protected:
   std::uint32_t statusOf(const std::string& sample, const std::string& trusted = "") {
     TrustStoreLocations locations;
     locations.trusted = trusted;
-    locations.systemRoots = false;
+    locations.rootList = false;
     auto stores = loadTrustStores(locations);
     return winVerifyTrust(toWindowsPath(fixtures::samples("authenticode/" + sample)), *stores)
         .status;

@@ -66,6 +66,10 @@ TEST(JarValidator, BrokenSignaturesAndChangedMembers) {
                 {"tampered-first.jar", "tampered-last.jar", "unlisted-first.jar",
                  "manifest-changed.jar", "sf-changed.jar", "sf-section-missing.jar"},
                 ValidationResult::BadSignature);
+  // Each listed name needs a member of that name: a second copy of another
+  // member does not stand in for a missing one.
+  EXPECT_EQ(validator.validate(archive("member-missing-other-twice.jar")),
+            ValidationResult::BadSignature);
 }
 
 TEST(JarValidator, OnlyRsaOverMd5WithoutSignedAttributesVerifies) {
@@ -158,4 +162,14 @@ TEST(JarValidator, OneValidatorChecksSeveralArchivesAtOnce) {
   for (std::thread& thread : threads)
     thread.join();
   EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(JarValidator, ThumbprintIsTakenOverTheCertificateAsStored) {
+  // The block stores the signer's certificate in BER that is not DER: its
+  // thumbprint is that of the stored bytes, not of a re-encoding.
+  JarValidator validator;
+  validator.certificateHash = thumbprintOf("noncanonical-signer");
+  EXPECT_EQ(validator.validate(archive("noncanonical-signer.jar")), ValidationResult::Affected);
+  validator.certificateHash = thumbprintOf("signer"); // the same certificate in DER
+  EXPECT_EQ(validator.validate(archive("noncanonical-signer.jar")), ValidationResult::Verified);
 }

@@ -3,22 +3,25 @@
 #include "validation/PEValidator.h"
 
 #include "platform/TrustStatus.h"
+#include "platform/TrustStores.h"
 #include "validation/ValidationResult.h"
 
 #include "AuthenticodeFixtures.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 namespace {
 
-// The validator uses the process's stores, which come from the environment
-// at their first use: point it at the fixture PKI before any check.
+// The validator checks against the process's stores: make them the fixture
+// PKI's, whatever an earlier test of the process loaded.
 void useFixtureStores() {
-  setenv("FENNICK_TRUSTED_CERTS", fixtures::authenticode("trust/trusted").c_str(), 1);
-  setenv("FENNICK_DISALLOWED_CERTS", fixtures::authenticode("trust/disallowed").c_str(), 1);
-  setenv("FENNICK_CRLS", fixtures::authenticode("trust/crls").c_str(), 1);
+  platform::TrustStoreLocations locations;
+  locations.trusted = fixtures::authenticode("trust/trusted");
+  locations.disallowed = fixtures::authenticode("trust/disallowed");
+  locations.crls = fixtures::authenticode("trust/crls");
+  locations.rootList = false;
+  platform::useProcessTrustStores(platform::loadTrustStores(locations));
 }
 
 class PEValidatorTest : public ::testing::Test {

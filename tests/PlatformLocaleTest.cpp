@@ -66,6 +66,20 @@ TEST(PlatformLocale, UiLanguagePrefersLanguageThenLcAllThenLcMessagesThenLang) {
   EXPECT_EQ(platform::userDefaultUILanguage(), 0x0410);
 }
 
+TEST(PlatformLocale, LanguageIsIgnoredUnderTheCLocale) {
+  LocaleEnvironment environment;
+  environment.set("LANGUAGE", "de_DE");
+  EXPECT_EQ(platform::userDefaultUILanguage(), 0x0409); // no locale: C
+  for (const char* plain : {"C", "POSIX", "C.UTF-8"}) {
+    environment.set("LANG", plain);
+    EXPECT_EQ(platform::userDefaultUILanguage(), 0x0409) << plain;
+  }
+  environment.set("LC_MESSAGES", "fr_FR.UTF-8"); // a real messages locale
+  EXPECT_EQ(platform::userDefaultUILanguage(), 0x0407);
+  environment.set("LC_ALL", "C"); // overrides LC_MESSAGES
+  EXPECT_EQ(platform::userDefaultUILanguage(), 0x0409);
+}
+
 TEST(PlatformLocale, DefaultLanguagePrefersLcAllThenLcCtypeThenLang) {
   LocaleEnvironment environment;
   EXPECT_EQ(platform::userDefaultLangId(), 0x0409);

@@ -187,12 +187,17 @@ TEST(ScanDriver, FilesWithoutValidatorDoNotAdvanceTheCount) {
   Session session;
   session.configure();
   static_cast<CustomFileFilter*>(session.context.fileFilter.get())->addExtension(u".txt");
+  // Four listed files in name order: a.txt and notes.txt have no validator.
+  // a.txt comes first, so a skipped file that advanced the count would show
+  // in the progress of the checks after it.
+  prefix.writeFile("Mixed/a.txt");
   session.addFinder(prefix, "Mixed", 2);
   session.scan();
-  // Three listed files, of which notes.txt has no validator: whatever the
-  // listing order, the second check starts at 1/3 of the way (40) and the
-  // scan ends at 100.
-  EXPECT_EQ(session.published(), (std::vector<std::int32_t>{10, 40, 100}));
+  // The second check starts at 1/4 of the way (32.5, truncated) and the
+  // scan ends at 100; two files were checked.
+  EXPECT_EQ(session.published(), (std::vector<std::int32_t>{10, 32, 100}));
+  EXPECT_EQ(session.job.filesListed.load(), 4);
+  EXPECT_EQ(session.job.filesChecked.load(), 2);
 }
 
 TEST(ScanDriver, FindersWithoutFilesEndAtHundred) {

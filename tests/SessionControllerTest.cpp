@@ -2,6 +2,7 @@
 // the statements it sends, the session states and the ways out.
 #include "Fixtures.h"
 #include "platform/Files.h"
+#include "platform/TrustStores.h"
 #include "session/ScanContext.h"
 #include "session/ScanJob.h"
 #include "session/ScriptSink.h"
@@ -131,13 +132,22 @@ TEST(SessionController, QuittingIsRefusedWhileScanning) {
   TestPrefix prefix;
   Harness harness(/*answerYes=*/true);
   harness.controller->prepareSession();
-  harness.controller->job()->running = true; // the Scanning state
+  ScanJob* job = harness.controller->job();
+  ScanContext* context = harness.controller->context();
+  const std::u16string scratch = context->scratchFolder;
+  job->running = true; // the Scanning state
   harness.controller->quitApplication();
   harness.controller->quitApplicationWithoutConfirmation();
   harness.controller->scanSystem(); // ignored as well
   EXPECT_TRUE(harness.questions.empty());
   EXPECT_EQ(harness.ended, 0);
-  harness.controller->job()->running = false;
+  // The second scan neither replaced the session nor started a worker.
+  ASSERT_EQ(harness.controller->job(), job);
+  ASSERT_EQ(harness.controller->context(), context);
+  EXPECT_FALSE(job->workerThread.joinable());
+  EXPECT_EQ(context->scratchFolder, scratch);
+  EXPECT_TRUE(platform::pathIsDirectory(scratch));
+  job->running = false;
 }
 
 TEST(SessionController, ScanDisablesCloseAndResultsEnableIt) {
@@ -222,7 +232,10 @@ std::u16string scanAndShowResults(Harness& harness) {
 }
 
 void trustTheVendor() {
-  setenv("FENNICK_TRUSTED_CERTS", (fixtures::folder("authenticode") + "/trust/trusted").c_str(), 1);
+  platform::TrustStoreLocations locations;
+  locations.trusted = fixtures::folder("authenticode") + "/trust/trusted";
+  locations.rootList = false;
+  platform::useProcessTrustStores(platform::loadTrustStores(locations));
 }
 
 void useLanguage(const char* lang) {

@@ -22,7 +22,7 @@ namespace {
 
 using namespace platform;
 
-// Stores from the given lists, without the system's CA store.
+// Stores from the given lists, without the platform's root list.
 std::shared_ptr<const TrustStores> stores(const std::string& trusted,
                                           const std::string& disallowed = "",
                                           const std::string& crls = "") {
@@ -30,7 +30,7 @@ std::shared_ptr<const TrustStores> stores(const std::string& trusted,
   locations.trusted = trusted;
   locations.disallowed = disallowed;
   locations.crls = crls;
-  locations.systemRoots = false;
+  locations.rootList = false;
   return loadTrustStores(locations);
 }
 
@@ -134,6 +134,41 @@ TEST(WinTrust, RevokedAndDistrustedSignaturesStillNameTheirSigner) {
     EXPECT_FALSE(check.hasSigner) << failing;
     EXPECT_TRUE(check.chain.empty()) << failing;
   }
+}
+
+TEST(WinTrust, LegacyCountersignaturesOverTheBareDigest) {
+  // Early time-stamping services put the bare SHA-1 digest of the
+  // countersignature's attributes into the RSA block, without DigestInfo;
+  // the platform accepts that form for countersignatures.
+  TrustCheck legacy = verify("bare-digest-pkcs9-64.exe");
+  EXPECT_EQ(legacy.status, kTrustSuccess);
+  EXPECT_EQ(legacy.counterSignerCount, 1u);
+  EXPECT_EQ(legacy.verifyAsOf, fixtures::utc(2023, 3, 1));
+  // Only the digest of the countersignature's own algorithm: a bare SHA-256
+  // digest under a SHA-1 countersignature is refused.
+  EXPECT_EQ(verify("bare-wrong-digest-pkcs9-64.exe").status, kTrustCounterSigner);
+}
+
+TEST(WinTrust, ThumbprintIsTakenOverTheCertificateAsSent) {
+  // The signer's certificate is sent in BER that is not DER; decoding and
+  // encoding it again would give other bytes and another hash.
+  TrustCheck check = verify("noncanonical-signer-32.exe");
+  ASSERT_EQ(check.status, kTrustSuccess);
+  ASSERT_FALSE(check.chain.empty());
+  EXPECT_EQ(certificateThumbprint(check.chain[0]), fixtures::thumbprintOf("noncanonical-signer"));
+  EXPECT_NE(fixtures::thumbprintOf("noncanonical-signer"), fixtures::thumbprintOf("orvia-signer"));
+  EXPECT_EQ(check.chain[0].encoded().size(),
+            fixtures::readBytes(fixtures::authenticode("pki/noncanonical-signer.der")).size());
+}
+
+TEST(WinTrust, RootWithoutBasicConstraintsIsACa) {
+  // The oldest roots predate basic constraints; the platform takes a
+  // self-signed root without the extension as a CA.
+  TrustCheck check = verify("old-root-64.exe");
+  EXPECT_EQ(check.status, kTrustSuccess);
+  EXPECT_EQ(chainNames(check), (std::vector<std::u16string>{
+                                   u"Signer Under An Old Root",
+                                   u"Old Test Root Without Basic Constraints"}));
 }
 
 TEST(WinTrust, TimeStampsGiveTheTimeOfVerification) {

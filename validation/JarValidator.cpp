@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -176,7 +177,9 @@ bool verifyArchiveMembers(unzFile archive, const std::string& manifest,
   std::uint64_t entryCount =
       unzGetGlobalInfo64(archive, &global) == UNZ_OK ? global.number_entry : 0;
 
-  std::size_t matched = 0;
+  // Names, not members, are counted: a member that appears twice must not
+  // make up for a listed member that is missing.
+  std::set<std::string> matched;
   std::vector<char> chunk(kReadChunkSize);
   for (std::uint64_t index = 0; index < entryCount; ++index) {
     EntryInfo entry;
@@ -217,9 +220,9 @@ bool verifyArchiveMembers(unzFile archive, const std::string& manifest,
       break;
     open.close();
     unzGoToNextFile(archive);
-    ++matched;
+    matched.insert(listed->first);
   }
-  return matched == manifestDigests.size();
+  return matched.size() == manifestDigests.size();
 }
 
 } // namespace

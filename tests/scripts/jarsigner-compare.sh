@@ -25,6 +25,7 @@ declare -A differences=(
   [signed-attributes.jar]="broken verified: a signature over signed attributes is no signature over the signature file's MD5"
   [jarsigner-sha256.jar]="broken verified: SHA-256 blocks and SHA-256 digest attributes are not understood"
   [unlisted-first.jar]="broken verified: the member walk ends at the first member the manifest does not list; jarsigner verifies and warns of unsigned entries"
+  [member-missing-other-twice.jar]="broken verified: every name the manifest lists needs a member of that name, and a second copy of another member does not stand in for a missing one; jarsigner does not look for listed members that are missing"
   [manifest-changed.jar]="broken verified: the whole-manifest digest must agree; jarsigner falls back to the section digests and takes the added member as unsigned"
   [sf-section-missing.jar]="broken verified: the signature file must list as many sections as the manifest has; jarsigner takes the unlisted section's member as unsigned"
   [sf-changed.jar]="broken unsigned: a block that does not verify is a bad signature here; jarsigner then treats the archive as unsigned"

@@ -25,6 +25,8 @@ declare -A expected_difference=(
   [bad-pkcs9-64.exe]="untrusted valid: a time-stamp that does not verify fails the check; osslsigncode then judges the signature as of now"
   [bad-pkcs9-digest-64.exe]="untrusted valid: a time-stamp that does not verify fails the check; osslsigncode then judges the signature as of now"
   [untrusted-tsa-32.exe]="untrusted valid: a time-stamping authority without a trusted chain fails the check; osslsigncode then judges the signature as of now"
+  [bare-wrong-digest-pkcs9-64.exe]="untrusted valid: a time-stamp that does not verify fails the check (a countersignature over the bare digest of another algorithm than its own is refused); osslsigncode then judges the signature as of now"
+  [old-root-64.exe]="valid untrusted: a self-signed root without a basic-constraints extension is a CA, as the platform takes the oldest roots of its list; OpenSSL's verifier, which osslsigncode uses, refuses it as an issuer"
 )
 
 ours() { # trust status -> verdict

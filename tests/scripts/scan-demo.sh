@@ -40,7 +40,7 @@ grep -q '"report": null' "$work/empty.json"
 [[ ! -e $work/none.log ]]
 
 # Usage errors and a configuration that cannot be read exit with 2.
-for args in "--bogus" "--prefix" "--prefix $work/missing" "--config $work/missing.xml"; do
+for args in "--bogus" "--prefix" "--prefix $work/missing" "--prefix $work/empty --config $work/missing.xml"; do
   status=0
   # shellcheck disable=SC2086
   "$scan" $args > /dev/null 2>&1 || status=$?

@@ -1,10 +1,21 @@
 // pe-signature: edits the Authenticode signature of a signed PE image, for
 // fixtures that signing tools do not make.
 //
-//   pe-signature countersign IN OUT CERT KEY UNIX-TIME [--bad-digest]
+//   pe-signature countersign IN OUT CERT KEY UNIX-TIME [--bad-digest|--bare-sha1|--bare-wrong]
 //       adds a PKCS#9 countersignature (SHA-256, signing time UNIX-TIME) by
 //       CERT/KEY over the first signer's signature value, and CERT to the
-//       block's certificates; --bad-digest makes its message digest wrong
+//       block's certificates; --bad-digest makes its message digest wrong;
+//       --bare-sha1 makes it a SHA-1 countersignature whose RSA block holds
+//       the bare SHA-1 digest of its attributes, without DigestInfo, as
+//       early time-stamping services signed (the raw RSA signature of
+//       `openssl pkeyutl -sign` without a digest algorithm); --bare-wrong
+//       the same over the bare SHA-256 digest instead
+//   pe-signature noncanonical-signer IN OUT CERT-OUT
+//       re-encodes the signer's certificate inside the block with a length
+//       that is valid BER but not DER (one more length byte than needed),
+//       and writes those certificate bytes to CERT-OUT
+//   pe-signature noncanonical-block IN OUT CERT-OUT
+//       the same for a detached PKCS#7 block file (an archive's .RSA)
 //   pe-signature corrupt-signature IN OUT
 //       flips a bit of the first signer's signature value
 //   pe-signature corrupt-timestamp IN OUT
@@ -27,7 +38,10 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/pkcs7.h>
+#include <openssl/rsa.h>
 #include <openssl/x509.h>
+
+#include <algorithm>
 
 #include <cstdint>
 #include <cstdio>
@@ -135,8 +149,39 @@ PKCS7_SIGNER_INFO* firstSigner(PKCS7* signature) {
   return signer;
 }
 
+enum class CounterForm { Standard, BadDigest, BareSha1, BareWrong };
+
+// Signs the countersignature's attributes with a raw RSA signature over
+// their bare digest with algorithm: PKCS#1 v1.5 type-1 padding around the
+// digest alone, no DigestInfo.
+void signBareDigest(PKCS7_SIGNER_INFO* counter, EVP_PKEY* key, const EVP_MD* algorithm) {
+  unsigned char* attributes = nullptr;
+  int length = ASN1_item_i2d(reinterpret_cast<ASN1_VALUE*>(counter->auth_attr), &attributes,
+                             ASN1_ITEM_rptr(PKCS7_ATTR_SIGN));
+  if (length <= 0)
+    fail("cannot encode the countersignature's attributes");
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int digestLength = 0;
+  EVP_Digest(attributes, std::size_t(length), digest, &digestLength, algorithm, nullptr);
+  OPENSSL_free(attributes);
+  EVP_PKEY_CTX* context = EVP_PKEY_CTX_new(key, nullptr);
+  std::size_t signatureLength = 0;
+  if (!context || EVP_PKEY_sign_init(context) != 1 ||
+      EVP_PKEY_CTX_set_rsa_padding(context, RSA_PKCS1_PADDING) != 1 ||
+      EVP_PKEY_sign(context, nullptr, &signatureLength, digest, digestLength) != 1)
+    fail("cannot sign the bare digest");
+  Bytes signature(signatureLength);
+  if (EVP_PKEY_sign(context, signature.data(), &signatureLength, digest, digestLength) != 1)
+    fail("cannot sign the bare digest");
+  EVP_PKEY_CTX_free(context);
+  ASN1_STRING_set(counter->enc_digest, signature.data(), int(signatureLength));
+}
+
 void countersign(const Bytes& image, const std::string& out, const std::string& certPath,
-                 const std::string& keyPath, long unixTime, bool badDigest) {
+                 const std::string& keyPath, long unixTime, CounterForm form) {
+  const bool badDigest = form == CounterForm::BadDigest;
+  const EVP_MD* counterDigest =
+      form == CounterForm::BareSha1 || form == CounterForm::BareWrong ? EVP_sha1() : EVP_sha256();
   PKCS7* signature = readSignature(image);
   PKCS7_SIGNER_INFO* signer = firstSigner(signature);
   FILE* certFile = std::fopen(certPath.c_str(), "r");
@@ -151,7 +196,7 @@ void countersign(const Bytes& image, const std::string& out, const std::string& 
     fail("bad time-stamping certificate or key");
 
   PKCS7_SIGNER_INFO* counter = PKCS7_SIGNER_INFO_new();
-  if (!PKCS7_SIGNER_INFO_set(counter, certificate, key, EVP_sha256()))
+  if (!PKCS7_SIGNER_INFO_set(counter, certificate, key, counterDigest))
     fail("cannot make the countersignature");
   // As the legacy Authenticode time-stamping services do: content type
   // "data", the signing time, the digest of the signer's signature value.
@@ -162,12 +207,16 @@ void countersign(const Bytes& image, const std::string& out, const std::string& 
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int digestLength = 0;
   EVP_Digest(signer->enc_digest->data, signer->enc_digest->length, digest, &digestLength,
-             EVP_sha256(), nullptr);
+             counterDigest, nullptr);
   if (badDigest)
     digest[0] ^= 0x01;
   PKCS7_add1_attrib_digest(counter, digest, static_cast<int>(digestLength));
-  if (PKCS7_SIGNER_INFO_sign(counter) != 1)
-    fail("cannot sign the countersignature");
+  if (form == CounterForm::Standard || form == CounterForm::BadDigest) {
+    if (PKCS7_SIGNER_INFO_sign(counter) != 1)
+      fail("cannot sign the countersignature");
+  } else {
+    signBareDigest(counter, key, form == CounterForm::BareSha1 ? EVP_sha1() : EVP_sha256());
+  }
 
   unsigned char* der = nullptr;
   int length = i2d_PKCS7_SIGNER_INFO(counter, &der);
@@ -275,6 +324,102 @@ void secondEntry(const Bytes& image, const std::string& out, const Bytes& other)
   writeFile(out, result);
 }
 
+// The length octets of a DER element of size bytes, in the shortest form.
+Bytes lengthOctets(std::size_t size) {
+  if (size < 0x80)
+    return {std::uint8_t(size)};
+  Bytes digits;
+  for (; size; size >>= 8)
+    digits.insert(digits.begin(), std::uint8_t(size & 0xFF));
+  digits.insert(digits.begin(), std::uint8_t(0x80 | digits.size()));
+  return digits;
+}
+
+// The header size and contents size of the element at der[at] (one-byte
+// tags, definite lengths).
+void elementAt(const Bytes& der, std::size_t at, std::size_t& header, std::size_t& contents) {
+  if (at + 2 > der.size())
+    fail("bad block");
+  std::uint8_t first = der[at + 1];
+  header = 2;
+  contents = first;
+  if (first & 0x80) {
+    contents = 0;
+    for (int i = 0; i < (first & 0x7F); ++i)
+      contents = (contents << 8) | der[at + 2 + std::size_t(i)];
+    header += first & 0x7F;
+  }
+  if (at + header + contents > der.size())
+    fail("bad block");
+}
+
+// The element at der[at] with the element at der[target] replaced by
+// replacement; the constructed elements around it are encoded anew.
+Bytes replaceElement(const Bytes& der, std::size_t at, std::size_t target, const Bytes& replacement) {
+  if (at == target)
+    return replacement;
+  std::size_t header = 0, contents = 0;
+  elementAt(der, at, header, contents);
+  const std::size_t end = at + header + contents;
+  if (target < at + header || target >= end || !(der[at] & 0x20))
+    return Bytes(der.begin() + long(at), der.begin() + long(end));
+  Bytes inner;
+  for (std::size_t child = at + header; child < end;) {
+    std::size_t childHeader = 0, childContents = 0;
+    elementAt(der, child, childHeader, childContents);
+    Bytes part = replaceElement(der, child, target, replacement);
+    inner.insert(inner.end(), part.begin(), part.end());
+    child += childHeader + childContents;
+  }
+  Bytes out = {der[at]};
+  Bytes length = lengthOctets(inner.size());
+  out.insert(out.end(), length.begin(), length.end());
+  out.insert(out.end(), inner.begin(), inner.end());
+  return out;
+}
+
+// The block with its signer's certificate re-encoded with one length byte
+// more than needed (a leading zero byte): BER that every decoder takes, but
+// not DER, so that decoding and encoding again gives other bytes.
+Bytes withNoncanonicalSigner(PKCS7* signature, Bytes& certificateBytes) {
+  PKCS7_ISSUER_AND_SERIAL* id = firstSigner(signature)->issuer_and_serial;
+  X509* certificate = X509_find_by_issuer_and_serial(signature->d.sign->cert, id->issuer, id->serial);
+  if (!certificate)
+    fail("no signer certificate in the block");
+  unsigned char* encoded = nullptr;
+  int length = i2d_X509(certificate, &encoded);
+  Bytes canonical(encoded, encoded + length);
+  OPENSSL_free(encoded);
+  Bytes block = encode(signature);
+  auto found = std::search(block.begin(), block.end(), canonical.begin(), canonical.end());
+  if (found == block.end())
+    fail("signer certificate not found in the block");
+  std::size_t header = 0, contents = 0;
+  elementAt(canonical, 0, header, contents);
+  certificateBytes = {canonical[0], std::uint8_t(0x80 | (header - 1)), 0x00};
+  certificateBytes.insert(certificateBytes.end(), canonical.begin() + 2, canonical.end());
+  return replaceElement(block, 0, std::size_t(found - block.begin()), certificateBytes);
+}
+
+void noncanonicalSigner(const Bytes& image, const std::string& out, const std::string& certOut) {
+  PKCS7* signature = readSignature(image);
+  Bytes certificate;
+  writeFile(out, withSignature(image, withNoncanonicalSigner(signature, certificate)));
+  writeFile(certOut, certificate);
+  PKCS7_free(signature);
+}
+
+void noncanonicalBlock(const Bytes& block, const std::string& out, const std::string& certOut) {
+  const unsigned char* cursor = block.data();
+  PKCS7* signature = d2i_PKCS7(nullptr, &cursor, long(block.size()));
+  if (!signature || !PKCS7_type_is_signed(signature))
+    fail("no signature block");
+  Bytes certificate;
+  writeFile(out, withNoncanonicalSigner(signature, certificate));
+  writeFile(certOut, certificate);
+  PKCS7_free(signature);
+}
+
 int usage() {
   std::fprintf(stderr, "usage: see the comment at the top of pe-signature.cpp\n");
   return 2;
@@ -289,9 +434,22 @@ int main(int argc, char** argv) {
   const std::string& command = args[0];
   Bytes image = readFile(args[1]);
   const std::string& out = args[2];
-  if (command == "countersign" && (args.size() == 6 || args.size() == 7))
-    countersign(image, out, args[3], args[4], std::strtol(args[5].c_str(), nullptr, 10),
-                args.size() == 7 && args[6] == "--bad-digest");
+  if (command == "countersign" && (args.size() == 6 || args.size() == 7)) {
+    const std::string option = args.size() == 7 ? args[6] : "";
+    CounterForm form = CounterForm::Standard;
+    if (option == "--bad-digest")
+      form = CounterForm::BadDigest;
+    else if (option == "--bare-sha1")
+      form = CounterForm::BareSha1;
+    else if (option == "--bare-wrong")
+      form = CounterForm::BareWrong;
+    else if (!option.empty())
+      return usage();
+    countersign(image, out, args[3], args[4], std::strtol(args[5].c_str(), nullptr, 10), form);
+  } else if (command == "noncanonical-signer" && args.size() == 4)
+    noncanonicalSigner(image, out, args[3]);
+  else if (command == "noncanonical-block" && args.size() == 4)
+    noncanonicalBlock(image, out, args[3]);
   else if (command == "corrupt-signature" && args.size() == 3)
     corruptSignature(image, out);
   else if (command == "corrupt-timestamp" && args.size() == 3)

@@ -1,0 +1,23 @@
+// Text for the user's terminal: the character set the user's locale gives
+// the terminal, and text converted to it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The character set of the user's locale (LC_ALL, LC_CTYPE, LANG), as
+// nl_langinfo(CODESET) names it; "UTF-8" for the C and POSIX locales, whose
+// ASCII would lose every letter outside it, and when the locale cannot be
+// loaded.
+std::string consoleCharset();
+
+// utf8 converted to charset; a character the set lacks becomes "?". utf8 as
+// it is when charset is UTF-8 or cannot be converted to.
+std::string toCharset(std::string_view utf8, const std::string& charset);
+
+// utf8 converted to the console's character set.
+std::string consoleText(std::string_view utf8);
+
+} // namespace platform

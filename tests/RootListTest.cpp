@@ -1,0 +1,201 @@
+// The platform's root list: the list built into the program verifies and
+// gives each root its usages and dates; a copy that does not verify is not
+// used; and a listed root vouches for a chain only for its usages and within
+// its dates, with time-stamps dating a signature as the platform dates it.
+#include "platform/CertificateImpl.h"
+#include "platform/Resources.h"
+#include "platform/RootProgramList.h"
+#include "platform/TrustStatus.h"
+#include "platform/TrustStoresImpl.h"
+#include "platform/WinTrust.h"
+
+#include "AuthenticodeFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using namespace platform;
+
+constexpr const char* kCodeSigning = "1.3.6.1.5.5.7.3.3";
+constexpr const char* kTimeStamping = "1.3.6.1.5.5.7.3.8";
+
+CertificateHash hashOf(const std::string& hex) {
+  CertificateHash hash{};
+  for (std::size_t i = 0; i < hash.size(); ++i)
+    hash[i] = std::uint8_t(std::stoul(hex.substr(2 * i, 2), nullptr, 16));
+  return hash;
+}
+
+std::size_t rootCount(const TrustStores& stores) {
+  return stores.listedCertificates ? stores.listedCertificates->size() : 0;
+}
+
+std::span<const std::uint8_t> shippedList() { return findResource(kResourceTrust, 401); }
+std::span<const std::uint8_t> shippedCertificates() { return findResource(kResourceTrust, 402); }
+
+void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Stores whose Root holds the fixture anchors, the vendor root bound by
+// vendorEntry and the other root (the time-stamping authority's) by
+// otherEntry, as if the root list named them.
+std::shared_ptr<TrustStores> listing(const RootProgramEntry& vendorEntry,
+                                     const RootProgramEntry& otherEntry = {}) {
+  auto stores = std::make_shared<TrustStores>();
+  stores->root.reset(X509_STORE_new());
+  std::vector<std::uint8_t> bundle = fixtures::readBytes(fixtures::authenticode("trust/bundle.pem"));
+  for (const X509_ptr& certificate : readCertificates(bundle))
+    X509_STORE_add_cert(stores->root.get(), certificate.get());
+  for (auto [name, entry] : {std::pair{"orvia-root", vendorEntry}, std::pair{"other-root", otherEntry}}) {
+    std::vector<std::uint8_t> pem = fixtures::readBytes(fixtures::authenticode(std::string("pki/") + name + ".crt"));
+    std::vector<X509_ptr> certificates = readCertificates(pem);
+    std::uint8_t hash[20];
+    EXPECT_TRUE(!certificates.empty() && certificateSha1(certificates[0].get(), hash));
+    CertificateHash key{};
+    std::copy(std::begin(hash), std::end(hash), key.begin());
+    stores->listedRoots[key] = entry;
+  }
+  return stores;
+}
+
+std::uint32_t statusOf(const std::string& file, const TrustStores& stores) {
+  return winVerifyTrust(fixtures::peImage(file), stores).status;
+}
+
+} // namespace
+
+TEST(RootList, ShippedListVerifiesAndGivesEachRootItsProperties) {
+  RootProgramList list;
+  ASSERT_TRUE(readRootProgramList(shippedList(), shippedCertificates(), list));
+  EXPECT_EQ(list.roots.size(), 515u);
+  EXPECT_EQ(list.encodings.size(), 515u);
+  // Microsoft Root Certificate Authority (2001): every usage, disallowed
+  // from 2021-08-01, nothing issued from 2017-04-30 on.
+  const RootProgramEntry& old = list.roots.at(hashOf("cdd4eeae6000ac7f40c3802c171e30148030c072"));
+  EXPECT_FALSE(old.usages);
+  EXPECT_EQ(old.disallowedFrom, fixtures::utc(2021, 8, 1));
+  EXPECT_TRUE(old.disallowedUsages.empty());
+  EXPECT_EQ(old.notBefore, fixtures::utc(2017, 4, 30));
+  // Entrust Root Certification Authority - G4: code signing and time
+  // stamping among its usages; nothing issued from 2025-04-16 on is trusted
+  // for code signing, while time stamping stays.
+  const RootProgramEntry& entrust = list.roots.at(hashOf("14884e862637b026af59625c4077ec3529ba9601"));
+  ASSERT_TRUE(entrust.usages);
+  EXPECT_EQ(entrust.usages->count(kCodeSigning), 1u);
+  EXPECT_EQ(entrust.usages->count(kTimeStamping), 1u);
+  EXPECT_FALSE(entrust.disallowedFrom);
+  EXPECT_EQ(entrust.notBefore, fixtures::utc(2025, 4, 16));
+  EXPECT_EQ(entrust.notBeforeUsages.count(kCodeSigning), 1u);
+  EXPECT_EQ(entrust.notBeforeUsages.count(kTimeStamping), 0u);
+
+  // The process's Root holds them, and nothing from the system's TLS bundle.
+  TrustStoreLocations locations;
+  auto stores = loadTrustStores(locations);
+  EXPECT_TRUE(stores->rootListRead);
+  EXPECT_EQ(rootCount(*stores), 515u);
+  EXPECT_EQ(stores->listedRoots.size(), 515u);
+}
+
+TEST(RootList, ListsThatDoNotVerifyAreNotUsed) {
+  std::vector<std::uint8_t> changed(shippedList().begin(), shippedList().end());
+  changed[changed.size() / 2] ^= 0x01; // inside the trusted subjects
+  RootProgramList list;
+  EXPECT_FALSE(readRootProgramList(changed, shippedCertificates(), list));
+  EXPECT_TRUE(list.roots.empty());
+  // Without the certificates of the vendor roots it is signed under, the
+  // list cannot be verified either.
+  EXPECT_FALSE(readRootProgramList(shippedList(), {}, list));
+  EXPECT_FALSE(readRootProgramList({}, shippedCertificates(), list));
+}
+
+TEST(RootList, NewerCopyInAFolderReplacesTheBuiltInList) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("fennick-authroot-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  // A verified copy whose certificate file holds only the roots the list is
+  // signed under (and a few more): Root holds exactly those.
+  std::string pem(reinterpret_cast<const char*>(shippedCertificates().data()), shippedCertificates().size());
+  std::string some;
+  for (const char* name : {"3b1efd3a66ea28b16697394703a72ca340a05bd5",
+                           "8f43288ad272f3103b6fb1428485ea3014c0bcfe"}) {
+    std::size_t begin = pem.find(name);
+    ASSERT_NE(begin, std::string::npos);
+    some += pem.substr(begin, pem.find("-----END CERTIFICATE-----", begin) + 26 - begin);
+  }
+  writeFile(folder / "authroot.stl", shippedList());
+  writeFile(folder / "authroot-certificates.pem",
+            {reinterpret_cast<const std::uint8_t*>(some.data()), some.size()});
+  TrustStoreLocations locations;
+  locations.rootListFolder = folder.string();
+  EXPECT_EQ(rootCount(*loadTrustStores(locations)), 2u);
+  // A copy that does not verify leaves the built-in list in place.
+  std::vector<std::uint8_t> changed(shippedList().begin(), shippedList().end());
+  changed[changed.size() / 2] ^= 0x01;
+  writeFile(folder / "authroot.stl", changed);
+  auto fallback = loadTrustStores(locations);
+  EXPECT_TRUE(fallback->rootListRead);
+  EXPECT_EQ(rootCount(*fallback), 515u);
+  std::filesystem::remove_all(folder);
+}
+
+TEST(RootList, ListedRootsAreDecodedWhenAChainAsksForThem) {
+  // A store whose only roots are held encoded, as the root list's are.
+  TrustStores stores;
+  stores.listedCertificates = std::make_unique<ListedRootLookup>(readCertificateEncodings(
+      fixtures::readBytes(fixtures::authenticode("trust/bundle.pem"))));
+  stores.root.reset(X509_STORE_new());
+  ASSERT_TRUE(stores.listedCertificates->attach(stores.root.get()));
+  EXPECT_EQ(sk_X509_OBJECT_num(X509_STORE_get0_objects(stores.root.get())), 0);
+  TrustCheck vendor = winVerifyTrust(fixtures::peImage("orvia-sha256-32.exe"), stores);
+  EXPECT_EQ(vendor.status, kTrustSuccess);
+  ASSERT_EQ(vendor.chain.size(), 3u);
+  EXPECT_EQ(statusOf("other-64.exe", stores), kTrustSuccess);
+  EXPECT_EQ(statusOf("untrusted-32.exe", stores), kCertUntrustedRoot);
+  // Only the roots chains asked for were decoded.
+  EXPECT_EQ(sk_X509_OBJECT_num(X509_STORE_get0_objects(stores.root.get())), 2);
+}
+
+TEST(RootList, ListedRootsVouchOnlyForTheirUsages) {
+  RootProgramEntry timeStampingOnly;
+  timeStampingOnly.usages = std::set<std::string>{kTimeStamping};
+  RootProgramEntry codeSigningOnly;
+  codeSigningOnly.usages = std::set<std::string>{kCodeSigning};
+  EXPECT_EQ(statusOf("orvia-sha256-32.exe", *listing(timeStampingOnly)), kCertWrongUsage);
+  EXPECT_EQ(statusOf("orvia-sha256-32.exe", *listing(codeSigningOnly)), kTrustSuccess);
+  // The time-stamping authority's root must be listed for time stamping.
+  EXPECT_EQ(statusOf("orvia-rfc3161-32.exe", *listing(codeSigningOnly, codeSigningOnly)),
+            kCertWrongUsage);
+  EXPECT_EQ(statusOf("orvia-rfc3161-32.exe", *listing(codeSigningOnly, timeStampingOnly)),
+            kTrustSuccess);
+}
+
+TEST(RootList, DisallowedRootsKeepSignaturesTimeStampedBefore) {
+  RootProgramEntry disallowed;
+  disallowed.disallowedFrom = fixtures::utc(2023, 1, 1);
+  auto stores = listing(disallowed);
+  EXPECT_EQ(statusOf("orvia-sha256-32.exe", *stores), kCertWrongUsage);     // as of now
+  EXPECT_EQ(statusOf("orvia-rfc3161-32.exe", *stores), kTrustSuccess);      // stamped 2022-06-01
+  EXPECT_EQ(statusOf("orvia-rfc3161-sha1-64.exe", *stores), kCertWrongUsage); // stamped 2023-03-01
+  // Disallowed for time stamping only, the root still vouches for code.
+  disallowed.disallowedUsages = {kTimeStamping};
+  EXPECT_EQ(statusOf("orvia-sha256-32.exe", *listing(disallowed)), kTrustSuccess);
+}
+
+TEST(RootList, CertificatesIssuedAfterTheNotBeforeDateAreNotTrusted) {
+  // The vendor's signer was issued on 2021-01-01.
+  RootProgramEntry entry;
+  entry.notBefore = fixtures::utc(2020, 6, 1);
+  EXPECT_EQ(statusOf("orvia-sha256-32.exe", *listing(entry)), kCertWrongUsage);
+  EXPECT_EQ(statusOf("orvia-rfc3161-32.exe", *listing(entry)), kCertWrongUsage);
+  entry.notBefore = fixtures::utc(2022, 1, 1);
+  EXPECT_EQ(statusOf("orvia-sha256-32.exe", *listing(entry)), kTrustSuccess);
+  entry.notBefore = fixtures::utc(2020, 6, 1);
+  entry.notBeforeUsages = {kTimeStamping};
+  EXPECT_EQ(statusOf("orvia-sha256-32.exe", *listing(entry)), kTrustSuccess);
+}
