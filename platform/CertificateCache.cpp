@@ -19,8 +19,11 @@ struct Cache {
 };
 
 Cache& cache() {
-  static Cache instance;
-  return instance;
+  // Kept to the very end of the process, never destroyed: OpenSSL's own
+  // clean-up at exit may come first, after which freeing the certificates
+  // would no longer free their extra data.
+  static Cache* instance = new Cache;
+  return *instance;
 }
 
 X509_ptr newReference(X509* certificate) {

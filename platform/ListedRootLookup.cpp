@@ -93,7 +93,12 @@ int ListedRootLookup::bySubject(X509_LOOKUP* lookup, X509_LOOKUP_TYPE type, cons
     if (!first)
       first = root.decoded.get();
   }
-  return first && X509_OBJECT_set1_X509(result, first) == 1 ? 1 : 0;
+  if (!first || X509_OBJECT_set1_X509(result, first) != 1)
+    return 0;
+  // The result borrows the store's reference, as OpenSSL's own lookups
+  // hand theirs over: the caller takes a reference of its own.
+  X509_free(first);
+  return 1;
 }
 
 } // namespace platform

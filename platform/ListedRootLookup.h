@@ -35,7 +35,8 @@ private:
   };
 
   // X509_LOOKUP get_by_subject: every held certificate of the subject is
-  // decoded and added to the store; the first is returned.
+  // decoded and added to the store; the first is returned, borrowed from
+  // the store (the caller takes its own reference).
   static int bySubject(X509_LOOKUP* lookup, X509_LOOKUP_TYPE type, const X509_NAME* name,
                        X509_OBJECT* result);
 

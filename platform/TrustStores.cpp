@@ -202,8 +202,11 @@ struct ProcessStores {
 };
 
 ProcessStores& processStores() {
-  static ProcessStores instance;
-  return instance;
+  // Kept to the very end of the process, never destroyed: OpenSSL's own
+  // clean-up at exit may come first, after which freeing the certificates
+  // would no longer free their extra data.
+  static ProcessStores* instance = new ProcessStores;
+  return *instance;
 }
 
 } // namespace
