@@ -1,6 +1,5 @@
 // Self-releasing owners for the CryptoAPI handles the trust and crypto layer
-// holds: certificate contexts and stores, messages, providers, hashes and
-// keys. Each handle is released exactly once, by its owner; nothing in the
+// holds: certificate contexts, messages, providers, hashes and keys. Each handle is released exactly once, by its owner; nothing in the
 // layer releases a handle by hand.
 #pragma once
 
@@ -56,15 +55,11 @@ using CryptKey = UniqueHandle<HCRYPTKEY, handles::destroyKey>;
 struct CertContextRelease {
   void operator()(PCCERT_CONTEXT context) const { CertFreeCertificateContext(context); }
 };
-struct CertStoreRelease {
-  void operator()(void* store) const { CertCloseStore(store, 0); }
-};
 struct CryptMsgRelease {
   void operator()(void* message) const { CryptMsgClose(message); }
 };
 
 using CertContextPtr = std::unique_ptr<const CERT_CONTEXT, CertContextRelease>;
-using CertStorePtr = std::unique_ptr<void, CertStoreRelease>;   // HCERTSTORE
 using CryptMsgPtr = std::unique_ptr<void, CryptMsgRelease>;     // HCRYPTMSG
 
 // A verification-only provider of the given type (no key container), or

@@ -57,13 +57,11 @@ std::optional<Pkcs7Block> parsePkcs7Block(std::span<const std::uint8_t> bytes) {
     return std::nullopt;
   CERT_BLOB blob{DWORD(bytes.size()), const_cast<BYTE*>(bytes.data())};
   DWORD contentType = 0;
-  HCERTSTORE rawStore = nullptr;
   HCRYPTMSG rawMessage = nullptr;
   if (!CryptQueryObject(CERT_QUERY_OBJECT_BLOB, &blob, CERT_QUERY_CONTENT_FLAG_ALL,
-                        CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, &contentType, nullptr, &rawStore,
+                        CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, &contentType, nullptr, nullptr,
                         &rawMessage, nullptr))
     return std::nullopt;
-  CertStorePtr store(rawStore);
   CryptMsgPtr message(rawMessage);
   // Other objects the query recognises (a lone certificate, a certificate
   // list, an unsigned message) are no signature block.
@@ -71,9 +69,9 @@ std::optional<Pkcs7Block> parsePkcs7Block(std::span<const std::uint8_t> bytes) {
     return std::nullopt;
 
   Pkcs7Block block;
-  // The certificates as the message lists them: the message's own order
-  // is the block's on every version of the platform, whatever order its
-  // certificate store enumerates in.
+  // The certificates as the message lists them, which is the block's
+  // order; the certificate store made from the message may enumerate them
+  // in another order, depending on the version of the platform.
   std::optional<DWORD> certificateCount = messageCount(message.get(), CMSG_CERT_COUNT_PARAM);
   if (!certificateCount)
     return std::nullopt;
