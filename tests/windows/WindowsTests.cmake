@@ -37,7 +37,8 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "AMD64")
   set(FENNICK_LINUX_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH "The Linux build whose fixtures the tests read")
   add_test(NAME windows.engine
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/run-engine-tests.sh
-                   $<TARGET_FILE:fennick_tests> ${CMAKE_BINARY_DIR}/wine-tests ${FENNICK_LINUX_BUILD})
+                   $<TARGET_FILE:fennick_tests> ${CMAKE_BINARY_DIR}/wine-tests ${FENNICK_LINUX_BUILD}
+                   $<TARGET_FILE:fennick-tg>)
   add_test(NAME windows.verify-compare
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/verify-compare.sh
                    ${CMAKE_BINARY_DIR} ${FENNICK_LINUX_BUILD})
