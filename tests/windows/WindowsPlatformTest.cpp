@@ -151,6 +151,38 @@ TEST(WindowsFiles, WriteReplacesAndMappingReadsBack) {
   EXPECT_EQ(folder.error(), MappedFile::Error::NotReadable);
 }
 
+TEST(WindowsFiles, ReadsAndCopiesOnlyRegularFiles) {
+  Scratch scratch;
+  writeFile(scratch.path(u"source"), "0123456789");
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(readFileStart(scratch.path(u"source"), 4, bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "0123");
+  ASSERT_TRUE(readFileStart(scratch.path(u"source"), 100, bytes));
+  EXPECT_EQ(bytes.size(), 10u);
+  EXPECT_FALSE(readFileStart(scratch.root, 4, bytes));
+  EXPECT_TRUE(bytes.empty());
+
+  EXPECT_TRUE(copyFile(scratch.path(u"source"), scratch.path(u"copy")));
+  ASSERT_TRUE(readFileStart(scratch.path(u"copy"), 100, bytes));
+  EXPECT_EQ(bytes.size(), 10u);
+  writeFile(scratch.path(u"other"), "kept");
+  EXPECT_FALSE(copyFile(scratch.path(u"source"), scratch.path(u"other"))); // never overwrites
+  ASSERT_TRUE(readFileStart(scratch.path(u"other"), 100, bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "kept");
+
+  // A named pipe with no writer: refused at once, never waited on.
+  const std::u16string pipe = u"\\\\.\\pipe\\fennick-wintest-pipe";
+  HANDLE server = CreateNamedPipeW(win::wide(pipe), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 4, 0, 0,
+                                   0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(readFileStart(pipe, 4, bytes));
+  EXPECT_FALSE(copyFile(pipe, scratch.path(u"piped")));
+  EXPECT_FALSE(pathFileExists(scratch.path(u"piped")));
+  MappedFile mapped;
+  EXPECT_FALSE(mapped.open(*toHostPath(pipe)));
+  CloseHandle(server);
+}
+
 TEST(WindowsFiles, CreatingFoldersReportsExistingOnes) {
   Scratch scratch;
   EXPECT_EQ(shCreateDirectoryEx(scratch.path(u"x\\y\\z")), kErrorSuccess);
@@ -275,6 +307,11 @@ TEST(WindowsInstaller, UnknownAndMalformedProducts) {
   length = 260;
   EXPECT_EQ(msiGetProductInfo(u"not a guid", u"InstallLocation", buffer, length),
             kErrorInvalidParameter);
+  std::vector<std::u16string> paths{u"kept"};
+  EXPECT_EQ(msiProductComponentPaths(u"{00000000-1111-2222-3333-444444444444}", paths),
+            kErrorUnknownProduct);
+  EXPECT_EQ(msiProductComponentPaths(u"{0000", paths), kErrorInvalidParameter);
+  EXPECT_EQ(paths, std::vector<std::u16string>{u"kept"});
 }
 
 TEST(WindowsText, AnsiConversionsReportLoss) {
