@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # fennick-verify.exe under wine64 against the Linux fennick-verify on the
 # same files: the unsigned, tampered, non-PE, good and wrong-hash fixtures
-# give the same verdicts. The vendor's test roots go into the Wine prefix's
-# Root store as the registry keeps it (SystemCertificates\Root, one key per
-# certificate named by its SHA-1 thumbprint, the certificate in a
-# serialized property list under "Blob").
+# give the same verdicts. The fixtures' trusted roots go into the Wine
+# prefix's Root store.
 # Usage: verify-compare.sh WINDOWS-BUILD-DIR LINUX-BUILD-DIR
 set -euo pipefail
 windows_build=$(realpath "$1")
@@ -22,26 +20,7 @@ unset DISPLAY
 wineboot --init >/dev/null 2>&1
 wineserver -w
 
-# A registry file adding every certificate of the folder to Root.
-{
-  printf 'REGEDIT4\r\n\r\n'
-  for cert in "$fixtures"/trust/trusted/*; do
-    der=$work/cert.der
-    openssl x509 -in "$cert" -outform DER -out "$der" 2>/dev/null ||
-      openssl x509 -inform DER -in "$cert" -outform DER -out "$der"
-    thumb=$(openssl x509 -inform DER -in "$der" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
-    length=$(stat -c %s "$der")
-    # CERT_CERT_PROP_ID (32), a reserved 1, the length, then the encoding.
-    header=$(printf '20000000 01000000 %02x%02x%02x%02x' $((length & 255)) $(((length >> 8) & 255)) \
-             $(((length >> 16) & 255)) $(((length >> 24) & 255)) | tr -d ' ')
-    hex=$( (printf '%s' "$header" | xxd -r -p; cat "$der") | xxd -p | tr -d '\n' | sed 's/../&,/g; s/,$//')
-    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\%s]\r\n' "$thumb"
-    printf '"Blob"=hex:%s\r\n\r\n' "$hex"
-  done
-} > "$work/roots.reg"
-cp "$work/roots.reg" "$prefix/drive_c/roots.reg"
-wine64 regedit /S 'C:\roots.reg' >/dev/null 2>&1
-wineserver -w
+bash "$(dirname "$0")/add-wine-roots.sh" "$fixtures/trust/trusted"
 
 names=(orvia-rfc3161-32.exe orvia-pkcs9-64.exe tampered-section-32.exe unsigned-64.exe not-pe.txt)
 vendor=$(cat "$fixtures/pki/orvia-signer.sha1")
