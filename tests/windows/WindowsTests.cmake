@@ -14,7 +14,7 @@ set(FENNICK_TESTS_PREFIX_LAYER
   WindowsInstallerTest WindowsNamespaceTest ZipFileFunctionsTest)
 set(FENNICK_TESTS_POSIX_LOCALE LocalizerTest PlatformLocaleTest ShippedDictionariesTest)
 set(FENNICK_TESTS_POSIX_RESOURCES ResourcesTest)
-set(FENNICK_TESTS_POSIX_TRUST AuthenticodeSamplesTest WinTrustTest)
+set(FENNICK_TESTS_POSIX_TRUST AuthenticodeSamplesTest PEValidatorTest WinTrustTest)
 set(FENNICK_TESTS_NOT_ON_WINDOWS
   ${FENNICK_TESTS_PREFIX_LAYER} ${FENNICK_TESTS_POSIX_LOCALE}
   ${FENNICK_TESTS_POSIX_RESOURCES} ${FENNICK_TESTS_POSIX_TRUST})

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the Windows test program under wine64 in a fresh prefix made here.
+# Runs the Windows test program under Wine (64-bit) in a fresh prefix made here.
 # Usage: run-engine-tests.sh TESTS.exe PREFIX-DIR LINUX-BUILD-DIR [HELPER.exe]
 # The fixtures are the Linux build's, reached through Wine's drive Z:. With
 # HELPER, the 64-bit folder-token helper runs in the same prefix too and
@@ -27,14 +27,12 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 export FENNICK_FIXTURES=$(windows_path "$(realpath "$linux_build/fixtures")")
 export FENNICK_SAMPLES=$(windows_path "$(realpath -m "$(dirname "$0")/../../../shared/samples")")
-export FENNICK_TEST_PREFIX_HOST=$prefix
-export WINEPATH=
 status=0
-wine64 "$program" --gtest_brief=1 || status=$?
+wine "$program" --gtest_brief=1 || status=$?
 
 if [[ -n $helper ]]; then
   token=$prefix/drive_c/token.xml
-  wine64 "$helper" -o 'C:\token.xml' || true
+  wine "$helper" -o 'C:\token.xml' || true
   for expected in '>C:\Program Files<' '>C:\Program Files\Common Files<' '>C:\windows\system32<'; do
     if ! grep -qiF "$expected" "$token" 2>/dev/null; then
       echo "FAIL: the helper's token.xml lacks $expected"

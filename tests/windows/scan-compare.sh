@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# fennick-scan.exe under wine64 against the Linux fennick-scan on one real
+# fennick-scan.exe under Wine (64-bit) against the Linux fennick-scan on one real
 # Wine prefix: made by wineboot, the demonstration machine's folders and
 # installer databases copied in, its Windows Installer product installed by
 # Wine's msiexec from a package that wixl builds, and the vendor's test root

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# fennick-verify.exe under wine64 against the Linux fennick-verify on the
+# fennick-verify.exe under Wine (64-bit) against the Linux fennick-verify on the
 # same files: the unsigned, tampered, non-PE, good and wrong-hash fixtures
 # give the same verdicts. The fixtures' trusted roots go into the Wine
 # prefix's Root store.
@@ -31,7 +31,7 @@ for criteria in "--hash=" "--hash=$vendor" "--hash=00000000000000000000000000000
   hash=${criteria#--hash=}
   linux=$(cd "$pe" && FENNICK_TRUSTED_CERTS=$fixtures/trust/trusted \
           "$linux_build/fennick-verify" --json --hash "$hash" "${names[@]}" || true)
-  windows=$(cd "$pe" && wine64 "$windows_build/fennick-verify.exe" --json --hash "$hash" \
+  windows=$(cd "$pe" && wine "$windows_build/fennick-verify.exe" --json --hash "$hash" \
             "${names[@]}" 2>/dev/null | tr -d '\r' || true)
   # Verdicts: each file's result and trust status.
   verdicts() { grep -o '"path": "[^"]*"\|"result": [0-9]*\|"trustStatus": "[^"]*"\|"affected": [a-z]*'; }
