@@ -78,7 +78,7 @@ std::vector<FindData> listFolder(const std::u16string& folder) {
   return entries;
 }
 
-TEST(WindowsFiles, ListingIsSortedByFoldedNameAndMarksFolders) {
+TEST(WindowsFiles, ListingMarksFoldersWithTheIdentityOfWhatTheyAre) {
   Scratch scratch;
   writeFile(scratch.path(u"b.txt"), "b");
   writeFile(scratch.path(u"_under.txt"), "u");
@@ -97,22 +97,6 @@ TEST(WindowsFiles, ListingIsSortedByFoldedNameAndMarksFolders) {
   ASSERT_TRUE(getFileIdentity(scratch.path(u"a"), direct));
   EXPECT_EQ(entries[0].identity, direct);
   EXPECT_NE(direct, FileIdentity{});
-}
-
-TEST(WindowsFiles, LinkedFolderHasItsTargetsIdentity) {
-  Scratch scratch;
-  ASSERT_EQ(shCreateDirectoryEx(scratch.path(u"real")), kErrorSuccess);
-  if (!CreateSymbolicLinkW(win::wide(scratch.path(u"loop")), win::wide(scratch.root),
-                           SYMBOLIC_LINK_FLAG_DIRECTORY))
-    GTEST_SKIP() << "this account may not create symbolic links";
-  std::vector<FindData> entries = listFolder(scratch.root);
-  ASSERT_EQ(entries.size(), 2u);
-  EXPECT_EQ(entries[0].name, u"loop");
-  EXPECT_TRUE(entries[0].isDirectory);
-  EXPECT_TRUE(entries[0].isLink);
-  FileIdentity root;
-  ASSERT_TRUE(getFileIdentity(scratch.root, root));
-  EXPECT_EQ(entries[0].identity, root); // what a walk's cycle guard compares
 }
 
 TEST(WindowsFiles, MissingFoldersAndPatterns) {
@@ -221,7 +205,7 @@ TEST(WindowsResources, CompiledResourcesAreFoundByTypeAndId) {
   EXPECT_TRUE(findResource(kResourceScanConfig, 141).empty());
   EXPECT_TRUE(findResource("0", 141).empty());
   EXPECT_TRUE(findResource("", 141).empty());
-  EXPECT_TRUE(findResource("css", 161).empty() == findResource("CSS", 161).empty());
+  EXPECT_TRUE(findResource("css", 161).empty()); // types are matched as written
   EXPECT_TRUE(findResource("N O", 1).empty());
 }
 

@@ -5,10 +5,10 @@
 # HELPER, the 64-bit folder-token helper runs in the same prefix too and
 # must write the 64-bit folders into its token.xml.
 set -euo pipefail
-program=$1
-prefix=$2
+program=$(realpath "$1")
+prefix=$(realpath -m "$2")
 linux_build=$3
-helper=${4:-}
+helper=${4:+$(realpath "$4")}
 
 if [[ ! -d $linux_build/fixtures ]]; then
   echo "run-engine-tests: no fixtures in $linux_build (build and test the Linux tree first)" >&2
