@@ -1,7 +1,11 @@
-// The platform's certificate stores that the trust check consults: Root
-// (trust anchors), Disallowed (explicitly distrusted certificates) and the
-// locally known certificate revocation lists.
+// The certificate stores that our own trust check consults on hosts without
+// the system's trust provider: Root (trust anchors), Disallowed (explicitly
+// distrusted certificates) and the locally known certificate revocation
+// lists. Where WinVerifyTrust does the check, the stores are the system's
+// and this header has no implementation.
 #pragma once
+
+#include "platform/WinTrust.h"
 
 #include <memory>
 #include <string>
@@ -28,7 +32,13 @@ class TrustStores; // platform/TrustStoresImpl.h
 std::shared_ptr<const TrustStores> loadTrustStores(const TrustStoreLocations& locations);
 
 // The stores of this process, loaded from the environment on first use
-// (thread-safe) and kept until the process ends.
+// (thread-safe) and kept until the process ends. winVerifyTrust(path)
+// checks with these.
 const TrustStores& processTrustStores();
+
+// The trust check of the file at the Windows path with the given stores.
+// The file is mapped once and read in place; a file that cannot be opened
+// or read gives CRYPT_E_FILE_ERROR.
+TrustCheck winVerifyTrust(const std::u16string& windowsPath, const TrustStores& stores);
 
 } // namespace platform

@@ -1,6 +1,7 @@
 // The Authenticode trust check on the generated fixtures: its status for
 // every kind of file, the signer's chain, the countersigner count and the
 // time as of which the signature is verified.
+#include "platform/AuthenticodeCheck.h"
 #include "platform/TrustStores.h"
 #include "platform/WinTrust.h"
 #include "validation/CertificateNames.h"

@@ -1,6 +1,7 @@
 // The trust check of a file: the file mapped once, then checked in place.
 #include "platform/WinTrust.h"
 
+#include "platform/AuthenticodeCheck.h"
 #include "platform/MappedFile.h"
 #include "platform/TrustStores.h"
 #include "platform/WindowsNamespace.h"
