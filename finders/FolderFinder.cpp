@@ -54,6 +54,35 @@ bool FolderFinder::findFiles(FileFilter& filter, std::vector<FileValueObject*>& 
   return true;
 }
 
+bool FolderFinder::isExcluded(const std::u16string& fullPath) const {
+  return std::any_of(excludedSuffixes.begin(), excludedSuffixes.end(),
+                     [&](const std::u16string& suffix) { return endsWithNoCase(fullPath, suffix); });
+}
+
+void FolderFinder::offerFile(FileFilter& filter, std::vector<FileValueObject*>& files,
+                             const std::u16string& fullPath) {
+  if (!filter.accept(fullPath))
+    return;
+  valueObjects.push_back(createValueObject(fullPath));
+  files.push_back(valueObjects.back().get());
+}
+
+bool FolderFinder::listFolder(FileFilter& filter, std::vector<FileValueObject*>& files,
+                              const std::u16string& folder) {
+  platform::FileEnumeration enumeration;
+  platform::FindData entry;
+  if (!enumeration.findFirst(folder + u"\\*", entry))
+    return false;
+  do {
+    if (entry.isDirectory)
+      continue;
+    std::u16string fullPath = folder + u"\\" + entry.name;
+    if (!isExcluded(fullPath))
+      offerFile(filter, files, fullPath);
+  } while (enumeration.findNext(entry));
+  return true;
+}
+
 bool FolderFinder::walkFolder(FileFilter& filter, std::vector<FileValueObject*>& files,
                               const std::u16string& folder, WalkState& state, int depth) {
   platform::FileEnumeration enumeration;
@@ -64,11 +93,7 @@ bool FolderFinder::walkFolder(FileFilter& filter, std::vector<FileValueObject*>&
     if (entry.name == u"." || entry.name == u"..")
       continue;
     std::u16string fullPath = folder + u"\\" + entry.name;
-    bool excluded = std::any_of(excludedSuffixes.begin(), excludedSuffixes.end(),
-                                [&](const std::u16string& suffix) {
-                                  return endsWithNoCase(fullPath, suffix);
-                                });
-    if (excluded)
+    if (isExcluded(fullPath))
       continue;
     if (entry.isDirectory) {
       bool onPath = std::find(state.path.begin(), state.path.end(), entry.identity) !=
@@ -78,9 +103,8 @@ bool FolderFinder::walkFolder(FileFilter& filter, std::vector<FileValueObject*>&
       state.path.push_back(entry.identity);
       walkFolder(filter, files, fullPath, state, depth + 1);
       state.path.pop_back();
-    } else if (filter.accept(fullPath)) {
-      valueObjects.push_back(createValueObject(fullPath));
-      files.push_back(valueObjects.back().get());
+    } else {
+      offerFile(filter, files, fullPath);
     }
   } while (enumeration.findNext(entry));
   return true;

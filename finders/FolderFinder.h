@@ -33,8 +33,18 @@ public:
   // that would end a walk down a link chain.
   static constexpr int kMaxWalkDepth = 128;
 
+protected:
+  // Lists the files directly in folder, under the same exclusion and filter
+  // rules as the walk, without entering any subfolder; false when the folder
+  // cannot be enumerated.
+  bool listFolder(FileFilter& filter, std::vector<FileValueObject*>& files,
+                  const std::u16string& folder);
+
 private:
   struct WalkState;
+  bool isExcluded(const std::u16string& fullPath) const;
+  void offerFile(FileFilter& filter, std::vector<FileValueObject*>& files,
+                 const std::u16string& fullPath);
   bool walkFolder(FileFilter& filter, std::vector<FileValueObject*>& files,
                   const std::u16string& folder, WalkState& state, int depth);
 };

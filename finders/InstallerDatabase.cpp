@@ -1,11 +1,49 @@
 // Read-only access to an installer database, with the busy handling of close.
 #include "finders/InstallerDatabase.h"
 
+#include "platform/Files.h"
 #include "platform/WindowsNamespace.h"
 #include "util/Text.h"
 
+#include <array>
 #include <sqlite3.h>
+#include <string_view>
 #include <thread>
+#include <vector>
+
+namespace {
+
+// The files SQLite keeps next to a database while a write is under way or
+// while it is in WAL mode.
+constexpr std::array<std::u16string_view, 3> kSideFiles = {u"-journal", u"-wal", u"-shm"};
+
+// The database header's file format write and read versions (offsets 18 and
+// 19) are 2 in WAL mode.
+constexpr std::size_t kHeaderVersionOffset = 18;
+constexpr std::uint8_t kWalVersion = 2;
+
+// True when opening the database where it lies would have SQLite roll back a
+// journal or read a write-ahead log, which a read-only connection either
+// refuses or does by creating files next to the database.
+bool needsRecovery(const std::u16string& path) {
+  for (std::u16string_view suffix : kSideFiles) {
+    if (platform::pathFileExists(path + std::u16string(suffix)))
+      return true;
+  }
+  std::vector<std::uint8_t> header;
+  return platform::readFileStart(path, kHeaderVersionOffset + 2, header) &&
+         header.size() == kHeaderVersionOffset + 2 &&
+         (header[kHeaderVersionOffset] == kWalVersion ||
+          header[kHeaderVersionOffset + 1] == kWalVersion);
+}
+
+// The last component of a Windows path.
+std::u16string fileName(const std::u16string& path) {
+  size_t separator = path.find_last_of(u"\\/");
+  return separator == std::u16string::npos ? path : path.substr(separator + 1);
+}
+
+} // namespace
 
 void InstallerDatabase::Release::operator()(sqlite3* connection) const {
   // The last resort after close has given up: SQLite frees the connection as
@@ -15,7 +53,9 @@ void InstallerDatabase::Release::operator()(sqlite3* connection) const {
 
 InstallerDatabase::~InstallerDatabase() { close(); }
 
-bool InstallerDatabase::open(const char* path) {
+bool InstallerDatabase::open(const char* path) { return open(path, std::u16string()); }
+
+bool InstallerDatabase::open(const char* path, const std::u16string& scratchFolder) {
   if (!path || !*path)
     return false;
   if (!close())
@@ -24,18 +64,65 @@ bool InstallerDatabase::open(const char* path) {
   std::u16string windowsPath;
   if (!utf8ToWide(utf8Path, windowsPath))
     return false;
+  if (!scratchFolder.empty() && needsRecovery(windowsPath) &&
+      openPrivateCopy(windowsPath, scratchFolder))
+    return true;
+  return openHost(windowsPath, SQLITE_OPEN_READONLY);
+}
+
+bool InstallerDatabase::openHost(const std::u16string& windowsPath, int flags) {
   // SQLite opens the file itself, so it gets the host path; everything else
   // keeps the Windows path.
   std::optional<std::string> hostPath = platform::toHostPath(windowsPath);
   if (!hostPath || hostPath->empty())
     return false;
   sqlite3* connection = nullptr;
-  int result = sqlite3_open_v2(hostPath->c_str(), &connection, SQLITE_OPEN_READONLY, nullptr);
+  int result = sqlite3_open_v2(hostPath->c_str(), &connection, flags, nullptr);
   db.reset(connection);
   if (result != SQLITE_OK)
     return false;
   sqlite3_busy_timeout(connection, kBusyTimeoutMilliseconds);
   return true;
+}
+
+bool InstallerDatabase::openPrivateCopy(const std::u16string& windowsPath,
+                                        const std::u16string& scratchFolder) {
+  std::u16string guid;
+  if (!newGuidString(guid))
+    return false;
+  copyFolder = scratchFolder + u"\\db" + guid;
+  copyPath = copyFolder + u"\\" + fileName(windowsPath);
+  const std::u16string& copy = copyPath;
+  bool copied = platform::shCreateDirectoryEx(copyFolder) == platform::kErrorSuccess &&
+                platform::copyFile(windowsPath, copy);
+  for (std::u16string_view suffix : kSideFiles) {
+    std::u16string side = windowsPath + std::u16string(suffix);
+    if (copied && platform::pathFileExists(side))
+      copied = platform::copyFile(side, copy + std::u16string(suffix));
+  }
+  // Read-write, so that SQLite may roll the journal back or check the log
+  // into the copy; never created, so a vanished original stays a failure.
+  if (copied && openHost(copy, SQLITE_OPEN_READWRITE))
+    return true;
+  db.reset();
+  removePrivateCopy();
+  return false;
+}
+
+void InstallerDatabase::removePrivateCopy() {
+  if (copyFolder.empty())
+    return;
+  // SQLite may have removed the journal or log after recovery; whatever is
+  // left of the copy goes now.
+  for (std::u16string_view suffix : kSideFiles) {
+    if (platform::pathFileExists(copyPath + std::u16string(suffix)))
+      platform::deleteFile(copyPath + std::u16string(suffix));
+  }
+  if (platform::pathFileExists(copyPath))
+    platform::deleteFile(copyPath);
+  platform::removeDirectory(copyFolder);
+  copyFolder.clear();
+  copyPath.clear();
 }
 
 bool InstallerDatabase::close() {
@@ -49,5 +136,6 @@ bool InstallerDatabase::close() {
   if (result != SQLITE_OK)
     return false;
   db.release(); // sqlite3_close has freed it
+  removePrivateCopy();
   return true;
 }

@@ -1,5 +1,6 @@
 // One of the vendor installer's SQLite databases, opened read-only where it
-// lies and closed again with retries while SQLite reports it busy.
+// lies (or, when it needs recovery, as a private copy in the scratch folder)
+// and closed again with retries while SQLite reports it busy.
 #pragma once
 
 #include <chrono>
@@ -31,6 +32,16 @@ public:
   // busy timeout is set. An open database is closed first.
   bool open(const char* utf8Path);
 
+  // As open, but a database that SQLite could not read in place without
+  // writing next to it (a rollback journal left by an interrupted write, a
+  // write-ahead log, or a database in WAL mode) is copied with its journal,
+  // log and shared-memory files into a new folder under scratchFolder, and
+  // the copy is opened for reading and writing, so SQLite recovers the copy
+  // and the vendor's files stay untouched. close removes the copy. Without a
+  // scratch folder, or when the copy cannot be made, the database is opened
+  // in place as open does.
+  bool open(const char* utf8Path, const std::u16string& scratchFolder);
+
   // True when nothing is open. Otherwise retries sqlite3_close while it
   // answers busy (kCloseAttempts calls, kClosePause between them); false,
   // connection kept, when it still does not succeed.
@@ -44,6 +55,12 @@ private:
     void operator()(sqlite3* connection) const;
   };
 
+  bool openHost(const std::u16string& windowsPath, int flags);
+  bool openPrivateCopy(const std::u16string& windowsPath, const std::u16string& scratchFolder);
+  void removePrivateCopy();
+
   std::unique_ptr<sqlite3, Release> db; // the connection, null when closed
   std::string utf8Path;                 // the Windows path given to open
+  std::u16string copyFolder; // the folder of the private copy, empty when none
+  std::u16string copyPath;   // the private copy of the database itself
 };

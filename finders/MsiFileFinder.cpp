@@ -3,6 +3,7 @@
 
 #include "finders/ProductRecord.h"
 #include "finders/ValueObject.h"
+#include "platform/Files.h"
 #include "platform/WindowsInstaller.h"
 #include "util/Text.h"
 
@@ -22,6 +23,37 @@ bool productInfo(const std::u16string& productCode, const std::u16string& proper
   return true;
 }
 
+bool isDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+
+// True for "X:\" followed by at least one more unit that is not a backslash.
+bool belowDriveRoot(const std::u16string& path) {
+  return path.size() > 3 && isDriveLetter(path[0]) && path[1] == u':' && path[2] == u'\\' &&
+         path.find_first_not_of(u'\\', 3) != std::u16string::npos;
+}
+
+// A recorded location that can be walked: an absolute path below a drive
+// root that names an existing folder. Everything else (empty, relative, an
+// unformatted "[INSTALLDIR]", a bare drive, a missing folder) would make the
+// walk cover a drive root or nothing at all.
+bool usableLocation(const std::u16string& location) {
+  return belowDriveRoot(location) && platform::pathIsDirectory(location);
+}
+
+// The folder a component's key path names: a folder key path (ending with a
+// backslash) names itself, a file key path its parent. Empty for a registry
+// key path ("02:\Software\..."), anything else that is no absolute path,
+// and a drive root, which is never listed on behalf of one product.
+std::u16string keyPathFolder(const std::u16string& keyPath) {
+  if (!belowDriveRoot(keyPath))
+    return {};
+  std::u16string folder = keyPath;
+  if (folder.back() != u'\\')
+    folder.erase(folder.rfind(u'\\') + 1);
+  while (!folder.empty() && folder.back() == u'\\')
+    folder.pop_back();
+  return belowDriveRoot(folder + u"\\") ? folder : std::u16string();
+}
+
 } // namespace
 
 MsiFileFinder::MsiFileFinder(std::u16string scratchFolder,
@@ -36,10 +68,34 @@ MsiFileFinder::MsiFileFinder(std::u16string scratchFolder,
   if (productInfo(this->productCode, u"InstallLocation", buffer, record->installLocation)) {
     if (!productInfo(this->productCode, u"InstalledProductName", buffer, record->displayName))
       record->displayName.clear();
-    addFolder(record->installLocation);
+    if (usableLocation(record->installLocation))
+      addFolder(record->installLocation);
+    else
+      addComponentFolders();
     msiInstalled = true;
   }
   product = std::move(record);
+}
+
+void MsiFileFinder::addComponentFolders() {
+  std::vector<std::u16string> keyPaths;
+  if (platform::msiProductComponentPaths(productCode, keyPaths) != 0)
+    return;
+  for (const std::u16string& keyPath : keyPaths) {
+    std::u16string folder = keyPathFolder(keyPath);
+    if (folder.empty())
+      continue;
+    std::u16string folded = folder;
+    toUpperAscii(folded);
+    componentFolders.emplace(folded, folder);
+  }
+}
+
+bool MsiFileFinder::findFiles(FileFilter& filter, std::vector<FileValueObject*>& files) {
+  FolderFinder::findFiles(filter, files);
+  for (const auto& [folded, folder] : componentFolders)
+    listFolder(filter, files, folder);
+  return true;
 }
 
 bool MsiFileFinder::isInstalled() { return msiInstalled || FolderFinder::isInstalled(); }

@@ -1,20 +1,31 @@
 // The finder of a product installed by Windows Installer: a folder finder
-// whose folders include the product's install location.
+// whose folders include the product's install location, or, when the
+// installer recorded no usable location, the folders of its components.
 #pragma once
 
 #include "finders/FolderFinder.h"
+
+#include <map>
 
 struct MsiProductRecord;
 
 class MsiFileFinder : public FolderFinder {
 public:
   // Asks Windows Installer, once, for the install location and the installed
-  // name of productCode (passed on exactly as given). A known location joins
-  // the folders (also when it is empty) and sets msiInstalled; a failed
-  // question leaves the record's location and name empty. product always
-  // holds a new MsiProductRecord afterwards, id = UTF-8 of productCode.
+  // name of productCode (passed on exactly as given). A known location sets
+  // msiInstalled; it joins the folders when it is an existing folder below a
+  // drive root, and otherwise (empty, relative, unformatted, missing, a bare
+  // drive) the folders of the product's components are listed instead, since
+  // walking such a location would cover a whole drive. A failed question
+  // leaves the record's location and name empty. product always holds a new
+  // MsiProductRecord afterwards, id = UTF-8 of productCode.
   MsiFileFinder(std::u16string scratchFolder, std::vector<std::u16string> excludedSuffixes,
                 std::u16string productCode);
+
+  // Walks the folders as a folder finder does, then lists the files directly
+  // in each component folder (never their subfolders: a component folder may
+  // be a shared one such as the system folder).
+  bool findFiles(FileFilter& filter, std::vector<FileValueObject*>& files) override;
 
   // True when Windows Installer knew the location, else the folder rule.
   bool isInstalled() override;
@@ -25,4 +36,11 @@ public:
 
   std::u16string productCode; // as configured
   bool msiInstalled = false;  // Windows Installer reported an install location
+  // The folders holding the product's components, when the location is not
+  // usable: each once (compared without ASCII case), without a trailing
+  // backslash. Keyed by the folded path, valued by the path as recorded.
+  std::map<std::u16string, std::u16string> componentFolders;
+
+private:
+  void addComponentFolders();
 };

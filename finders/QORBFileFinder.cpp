@@ -140,12 +140,12 @@ bool QORBFileFinder::readInstallerDatabases() {
   std::string statePath = commonFilesFolderUtf8 + kStateDatabase;
 
   InstallerDatabase media;
-  if (!media.open(mediaPath.c_str()))
+  if (!media.open(mediaPath.c_str(), scratchFolder))
     return false; // closed by its destructor
   InstallerDatabase state;
   // Without the install-state database nothing is installed and nothing
   // depends on anything.
-  bool statePresent = state.open(statePath.c_str());
+  bool statePresent = state.open(statePath.c_str(), scratchFolder);
 
   std::optional<std::vector<std::string>> productIds =
       queryColumn(media, "ProductID", "select ProductID from suites");
@@ -236,7 +236,7 @@ bool QORBFileFinder::listPayloadFiles(FileFilter& filter, std::vector<FileValueO
                                       PayloadEntry& payload) {
   std::string path = commonFilesFolderUtf8 + kUninstallFolder + payload.payloadId + ".db";
   InstallerDatabase database;
-  if (!database.open(path.c_str()))
+  if (!database.open(path.c_str(), scratchFolder))
     return false;
   std::optional<std::vector<std::string>> destinations =
       queryColumn(database, "destination", "select destination from DeleteFile");

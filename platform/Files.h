@@ -1,6 +1,7 @@
 // File operations of the platform, on Windows paths: the stand-ins for
 // PathFileExistsW, PathIsDirectoryW, FindFirstFileW/FindNextFileW/FindClose,
-// CreateFileW with CREATE_ALWAYS and WriteFile, DeleteFileW,
+// CreateFileW with CREATE_ALWAYS and WriteFile, CreateFileW with
+// OPEN_EXISTING and ReadFile, CopyFileW, DeleteFileW,
 // RemoveDirectoryW, SHCreateDirectoryExW, GetTempPathW and
 // GetModuleFileNameW. The Windows read-only attribute is a file without its
 // owner's write permission.
@@ -90,6 +91,16 @@ public:
 private:
   int descriptor = -1;
 };
+
+// Reads the first count bytes of a regular file (fewer when it is shorter)
+// into bytes. False, bytes empty, when there is no regular file to read:
+// nothing else (a named pipe, a device) is ever opened for reading.
+bool readFileStart(const std::u16string& path, std::size_t count, std::vector<std::uint8_t>& bytes);
+
+// Copies a regular file to a new file (CopyFileW with bFailIfExists). False
+// when from is no regular file, to exists already, or a read or write fails;
+// a partly written copy is removed again.
+bool copyFile(const std::u16string& from, const std::u16string& to);
 
 // Deletes a file (or a symbolic link, never what it points to). Fails on a
 // directory and on a read-only file.

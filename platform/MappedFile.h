@@ -14,7 +14,7 @@ public:
   enum class Error {
     None,
     NotFound,      // nothing at the path
-    NotReadable,   // no permission, a directory, or a read error
+    NotReadable,   // no permission, not a regular file, or a read error
   };
 
   MappedFile() = default;

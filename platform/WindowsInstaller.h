@@ -1,10 +1,12 @@
-// Windows Installer's product information: the stand-in for
-// MsiGetProductInfoW, answered from the installed-products keys of the
-// prefix's system.reg.
+// Windows Installer's product information: the stand-ins for
+// MsiGetProductInfoW and for the component questions (MsiEnumComponentsW,
+// MsiEnumClientsW, MsiGetComponentPathW), answered from the installed-product
+// and component keys of the prefix's system.reg.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -32,5 +34,18 @@ bool packProductCode(const std::u16string& productCode, std::u16string& packed);
 // buffer only the length is reported.
 std::uint32_t msiGetProductInfo(const std::u16string& productCode, const std::u16string& property,
                                 char16_t* buffer, std::uint32_t& length);
+
+// The key paths of every component that Windows Installer installed for
+// productCode, one per component, appended to keyPaths in no particular
+// order. A key path is what the component registered: a file's full path
+// ("C:\Program Files\Vendor\app.exe"), a folder's path with a trailing
+// backslash ("C:\Program Files\Vendor\"), or a registry key path that
+// starts with a two-digit root and a colon ("02:\Software\Vendor\x").
+// Components without a recorded key path are left out. Returns 0 (also when
+// the product has no component), kErrorUnknownProduct for a product the
+// machine does not have, kErrorInvalidParameter for a code that is no braced
+// GUID; keyPaths is left unchanged on failure.
+std::uint32_t msiProductComponentPaths(const std::u16string& productCode,
+                                       std::vector<std::u16string>& keyPaths);
 
 } // namespace platform

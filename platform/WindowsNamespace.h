@@ -1,6 +1,7 @@
 // The machine seen as a Windows namespace over a Wine-style prefix: drive
 // letters map through <prefix>/dosdevices, path components match exactly
-// first and then with ASCII case folding, and host paths turn back into
+// first and then with the file system's case folding (the simple upper-case
+// mapping of every UTF-16 unit), and host paths turn back into
 // Windows paths through the drive that holds them.
 #pragma once
 

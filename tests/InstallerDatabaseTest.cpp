@@ -1,5 +1,6 @@
 // The installer-database layer: read-only opening, queries kept as text per
-// requested column, quoting of values, and the waits on a busy database.
+// requested column, quoting of values, the waits on a busy database, and
+// databases left with a journal or a write-ahead log.
 #include "InstallerTestSupport.h"
 
 #include "finders/InstallerDatabase.h"
@@ -8,7 +9,9 @@
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace installer_test;
 using Clock = std::chrono::steady_clock;
@@ -237,4 +240,66 @@ TEST_F(InstallerDatabaseTest, CloseRetriesWhileBusyThenKeepsTheConnection) {
   EXPECT_TRUE(db.close());
   EXPECT_EQ(db.handle(), nullptr);
   EXPECT_TRUE(db.close());
+}
+
+namespace {
+
+// Runs sql in a child process that then ends without closing the database,
+// as an installer that is killed mid-write does: with a rollback journal the
+// open transaction leaves a hot journal (a tiny page cache has already
+// spilled its changes into the database file); in WAL mode the committed
+// rows stay in the write-ahead log.
+void writeAndDie(const std::string& hostPath, const std::string& sql) {
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(hostPath.c_str(), &db) != SQLITE_OK ||
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+      _exit(1);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+const std::string kSuites = "create table suites(ProductID text);"
+                            "insert into suites values ('P1'), ('P2');";
+
+} // namespace
+
+TEST_F(InstallerDatabaseTest, DatabasesNeedingRecoveryAreReadFromAPrivateCopy) {
+  std::filesystem::create_directories(temp.host("vendor"));
+  std::filesystem::create_directories(temp.host("scratch"));
+  // An interrupted write: the suites were being deleted.
+  ASSERT_EQ(makeDatabase(temp.host("vendor/hot.db"), kSuites + "create table pad(x blob);"), "");
+  writeAndDie(temp.host("vendor/hot.db"),
+              "pragma cache_size=1; begin; delete from suites;"
+              "with recursive n(i) as (select 1 union all select i + 1 from n where i < 200) "
+              "insert into pad select randomblob(4000) from n;");
+  ASSERT_TRUE(std::filesystem::exists(temp.host("vendor/hot.db-journal")));
+  // A write-ahead log never checked back into the database.
+  writeAndDie(temp.host("vendor/wal.db"),
+              "pragma journal_mode=wal; pragma wal_autocheckpoint=0;" + kSuites);
+  ASSERT_TRUE(std::filesystem::exists(temp.host("vendor/wal.db-wal")));
+  // WAL mode, closed cleanly: no log, yet reading it in place would make one.
+  ASSERT_EQ(makeDatabase(temp.host("vendor/clean-wal.db"), "pragma journal_mode=wal;" + kSuites),
+            "");
+  ASSERT_FALSE(std::filesystem::exists(temp.host("vendor/clean-wal.db-wal")));
+
+  auto vendor = snapshotTree(temp.host("vendor"));
+  for (const char* name : {"hot.db", "wal.db", "clean-wal.db"}) {
+    SCOPED_TRACE(name);
+    InstallerDatabase db;
+    ASSERT_TRUE(db.open(path(std::string("vendor\\") + name).c_str(), temp.windows("scratch")));
+    QueryResult suites{"ProductID"};
+    EXPECT_TRUE(executeQuery(suites, db, "select ProductID from suites"));
+    EXPECT_EQ(suites.rows, (Rows{{"P1"}, {"P2"}}));
+    EXPECT_EQ(db.path(), path(std::string("vendor\\") + name));
+    EXPECT_TRUE(db.close());
+    // The copy is gone with the connection; the vendor's files are as they were.
+    EXPECT_TRUE(std::filesystem::is_empty(temp.host("scratch")));
+    EXPECT_EQ(snapshotTree(temp.host("vendor")), vendor);
+  }
 }

@@ -73,18 +73,29 @@ TEST(MsiFileFinder, ProductWithoutLocationValueIsKnownButNamesNoFolder) {
   MsiFileFinder finder(u"C:\\scratch", {}, kCode);
   EXPECT_TRUE(finder.msiInstalled);
   EXPECT_EQ(finder.product->displayName, u"");
-  EXPECT_EQ(finder.folders, (std::set<std::u16string>{u""}));
+  // No location and no component: nothing to walk, least of all a drive root.
+  EXPECT_TRUE(finder.folders.empty());
+  EXPECT_TRUE(finder.componentFolders.empty());
 }
 
-TEST(MsiFileFinder, EmptyLocationWalksTheRootOfTheCurrentDrive) {
-  TestPrefix machine;
-  machine.addInstalledProduct(kCode, u"Rooted", u"");
-  machine.writeFile("top.dll", "x");
-  machine.writeFile("deep/inner.dll", "x");
-  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
-  EXPECT_TRUE(finder.isInstalled());
-  EXPECT_EQ(listPaths(finder),
-            (std::vector<std::u16string>{u"\\deep\\inner.dll", u"\\top.dll"}));
+TEST(MsiFileFinder, UnusableLocationListsOnlyTheFoldersOfItsComponents) {
+  // Relative, missing, a bare drive: none is walked, least of all a drive root.
+  for (std::u16string location : {u"Apps\\Sketch", u"C:\\Apps\\Gone", u"C:\\", u"C:"}) {
+    SCOPED_TRACE(TestPrefix::utf8(location));
+    TestPrefix machine;
+    machine.addInstalledProduct(kCode, u"Sketch", location);
+    machine.addComponent(u"{10000000-0000-0000-0000-000000000001}", kCode,
+                         u"C:\\Apps\\Sketch\\main.dll");
+    machine.addComponent(u"{10000000-0000-0000-0000-000000000002}", kCode,
+                         u"C:\\apps\\sketch\\"); // the same folder, spelt otherwise
+    machine.addComponent(u"{10000000-0000-0000-0000-000000000003}", kCode, u"C:\\root.dll");
+    machine.writeFile("Apps/Sketch/main.dll");
+    machine.writeFile("Apps/Sketch/Sub/sub.dll");
+    machine.writeFile("root.dll");
+    MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+    EXPECT_TRUE(finder.isInstalled());
+    EXPECT_EQ(listPaths(finder), (std::vector<std::u16string>{u"C:\\Apps\\Sketch\\main.dll"}));
+  }
 }
 
 TEST(MsiFileFinder, LocationThatDoesNotFitCountsAsUnknown) {

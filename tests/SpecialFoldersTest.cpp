@@ -104,6 +104,20 @@ TEST(SpecialFolders, RegistryValuesWinOverTheDefaults) {
   EXPECT_EQ(folder(platform::CSIDL_PERSONAL), u"C:\\users\\tester\\Documents");
 }
 
+TEST(SpecialFolders, TheUsersFoldersAreThePrefixesNotTheRunningAccounts) {
+  ScopedEnvironment user("USER", "someone-else");
+  TestPrefix machine({.arch = TestPrefix::Arch::Win64, .folderValues = false});
+  // wineboot made C:\users\tester; the prefix's registry record wins over it.
+  EXPECT_EQ(folder(platform::CSIDL_PERSONAL), u"C:\\users\\tester\\Documents");
+  machine.addUserKeys("[Volatile Environment] 1\n\"USERPROFILE\"=\"C:\\\\users\\\\wine-user\"\n");
+  EXPECT_EQ(folder(platform::CSIDL_PROFILE), u"C:\\users\\wine-user");
+  // Without either, the user has no folders at all.
+  machine.addUserKeys("[Volatile Environment] 1\n\"USERPROFILE\"=\"\"\n");
+  std::filesystem::remove(machine.driveC("users/tester"));
+  EXPECT_EQ(folder(platform::CSIDL_APPDATA), u"<failed>");
+  EXPECT_EQ(folder(platform::CSIDL_COMMON_DOCUMENTS), u"C:\\users\\Public\\Documents");
+}
+
 TEST(SpecialFolders, AWindowsFolderThatNamesAVariableIsIgnored) {
   TestPrefix machine(TestPrefix::Arch::Win32);
   machine.addMachineKeys("[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion] 1\n"

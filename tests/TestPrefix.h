@@ -74,6 +74,9 @@ public:
         if (options.syswow64)
           std::filesystem::create_directories(root / "drive_c" / "windows" / "syswow64");
       }
+      // The profiles wineboot makes: the user's own and the shared one.
+      std::filesystem::create_directories(root / "drive_c" / "users" / "tester");
+      std::filesystem::create_directories(root / "drive_c" / "users" / "Public");
       std::filesystem::create_directory_symlink("../drive_c", root / "dosdevices" / "c:");
     }
     if (options.folderValues) {
@@ -141,6 +144,20 @@ public:
     if (installLocation)
       key += "\"InstallLocation\"=\"" + escape(*installLocation) + "\"\n";
     addMachineKeys(key);
+  }
+
+  // A component that Windows Installer installed for productCode, with its
+  // key path, in the registry where the installer keeps it.
+  void addComponent(const std::u16string& componentCode, const std::u16string& productCode,
+                    const std::u16string& keyPath) {
+    std::u16string component;
+    std::u16string product;
+    if (!platform::packProductCode(componentCode, component) ||
+        !platform::packProductCode(productCode, product))
+      std::abort();
+    addMachineKeys("[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Installer\\\\"
+                   "UserData\\\\S-1-5-18\\\\Components\\\\" + utf8(component) + "] 1700000000\n"
+                   "\"" + utf8(product) + "\"=\"" + escape(keyPath) + "\"\n");
   }
 
   // Makes a folder or a file below drive_c (path relative to it, with "/").

@@ -47,6 +47,19 @@ TEST(WindowsNamespace, ComponentsMatchExactlyThenIgnoringAsciiCase) {
             (prefix.driveC() / "Program Files/New/File.TXT").string());
 }
 
+TEST(WindowsNamespace, ComponentsFoldCaseBeyondAscii) {
+  TestPrefix prefix;
+  prefix.writeFile("\u00dcber/\u00c4rger/\u0392\u0397\u03a4\u0391.dll"); // Über/Ärger/ΒΗΤΑ.dll
+  prefix.writeFile("Stra\u00dfe/x.dll");                            // Straße/x.dll
+  EXPECT_EQ(platform::toHostPath(u"C:\\\u00fcber\\\u00e4rger\\\u03b2\u03b7\u03c4\u03b1.DLL"),
+            (prefix.driveC() / "\u00dcber/\u00c4rger/\u0392\u0397\u03a4\u0391.dll").string());
+  // Each unit maps to one unit: "ß" has no single upper-case unit and stays.
+  EXPECT_EQ(platform::toHostPath(u"C:\\STRASSE\\x.dll"),
+            (prefix.driveC() / "STRASSE/x.dll").string());
+  EXPECT_EQ(platform::toHostPath(u"C:\\STRA\u00dfE\\X.DLL"),
+            (prefix.driveC() / "Stra\u00dfe/x.dll").string());
+}
+
 TEST(WindowsNamespace, PathsWithoutDriveUseTheCurrentDrive) {
   TestPrefix prefix;
   EXPECT_EQ(platform::toHostPath(u"\\tg.bin"), (prefix.driveC() / "tg.bin").string());

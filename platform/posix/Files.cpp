@@ -33,7 +33,96 @@ std::uint32_t errorFromErrno(int code) {
 
 bool isReadOnly(const struct stat& info) { return (info.st_mode & S_IWUSR) == 0; }
 
+// Closes a descriptor when it leaves scope.
+struct Descriptor {
+  int fd = -1;
+  ~Descriptor() {
+    if (fd >= 0)
+      ::close(fd);
+  }
+};
+
+// Opens the host file of path for reading when it is a regular file. The
+// open does not wait (a named pipe would wait for a writer); anything but a
+// regular file is closed again at once.
+int openRegularFile(const std::u16string& path) {
+  std::optional<std::string> host = toHostPath(path);
+  if (!host)
+    return -1;
+  int fd = ::open(host->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    return -1;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Reads up to size bytes; the count read, or -1 on an error.
+ssize_t readFully(int fd, std::uint8_t* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t got = ::read(fd, buffer + done, size - done);
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0)
+      return -1;
+    if (got == 0)
+      break;
+    done += std::size_t(got);
+  }
+  return ssize_t(done);
+}
+
 } // namespace
+
+bool readFileStart(const std::u16string& path, std::size_t count, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  Descriptor file{openRegularFile(path)};
+  if (file.fd < 0)
+    return false;
+  bytes.resize(count);
+  ssize_t got = readFully(file.fd, bytes.data(), count);
+  if (got < 0) {
+    bytes.clear();
+    return false;
+  }
+  bytes.resize(std::size_t(got));
+  return true;
+}
+
+bool copyFile(const std::u16string& from, const std::u16string& to) {
+  Descriptor source{openRegularFile(from)};
+  std::optional<std::string> target = toHostPath(to);
+  if (source.fd < 0 || !target)
+    return false;
+  Descriptor copy{::open(target->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
+  if (copy.fd < 0)
+    return false;
+  std::vector<std::uint8_t> buffer(1 << 16);
+  bool ok = true;
+  while (ok) {
+    ssize_t got = readFully(source.fd, buffer.data(), buffer.size());
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    std::size_t done = 0;
+    while (ok && done < std::size_t(got)) {
+      ssize_t written = ::write(copy.fd, buffer.data() + done, std::size_t(got) - done);
+      if (written < 0 && errno == EINTR)
+        continue;
+      ok = written > 0;
+      if (ok)
+        done += std::size_t(written);
+    }
+  }
+  if (!ok)
+    unlink(target->c_str());
+  return ok;
+}
 
 bool pathFileExists(const std::u16string& path) {
   std::optional<std::string> host = toHostPath(path);

@@ -34,7 +34,9 @@ void MappedFile::close() {
 bool MappedFile::open(const std::string& hostPath) {
   close();
   failure = Error::None;
-  Descriptor file{::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC)};
+  // Without O_NONBLOCK, opening a named pipe waits for a writer; whatever is
+  // not a regular file is refused right after the open.
+  Descriptor file{::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
   if (file.fd < 0) {
     failure = (errno == ENOENT || errno == ENOTDIR) ? Error::NotFound : Error::NotReadable;
     return false;

@@ -7,9 +7,6 @@
 #include "util/Text.h"
 
 #include <atomic>
-#include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -22,21 +19,41 @@ constexpr std::u16string_view kWindowsNtCurrentVersion =
 constexpr std::u16string_view kShellFolders =
     u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-std::u16string userName() {
-  std::string name;
-  if (const char* user = std::getenv("USER"); user && *user)
-    name = user;
-  else if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_name)
-    name = entry->pw_name;
-  else
-    name = "user";
-  std::u16string wide;
-  utf8ToWide(name, wide);
-  return wide;
+constexpr std::u16string_view kVolatileEnvironment = u"Volatile Environment";
+
+bool isProfileName(const std::u16string& name) {
+  std::u16string folded = name;
+  toUpperAscii(folded);
+  return folded != u"PUBLIC" && folded != u"DEFAULT" && folded != u"DEFAULT USER" &&
+         folded != u"ALL USERS" && folded != u"." && folded != u"..";
+}
+
+// The user's profile folder as the prefix records it: USERPROFILE of the
+// user's registry (which Wine writes at every start), else the one folder
+// under C:\users that is no shared profile. Never the name of the account
+// running this tool: the prefix may belong to someone else. Empty when the
+// prefix has no user profile.
+std::u16string profileFolder() {
+  RegistryValue value;
+  std::u16string text;
+  if (readRegistryValue(RegistryRoot::CurrentUser, kVolatileEnvironment, u"USERPROFILE", value) &&
+      value.text(text) && text.size() > 3 && text[1] == u':' && text[2] == u'\\') {
+    while (text.size() > 3 && text.back() == u'\\')
+      text.pop_back();
+    return text;
+  }
+  FileEnumeration users;
+  FindData entry;
+  if (!users.findFirst(u"C:\\users\\*", entry))
+    return {};
+  do {
+    if (entry.isDirectory && !entry.isLink && isProfileName(entry.name))
+      return u"C:\\users\\" + entry.name;
+  } while (users.findNext(entry));
+  return {};
 }
 
 std::u16string windowsFolder();
-std::u16string profileFolder() { return u"C:\\users\\" + userName(); }
 
 // Expands the variables a folder value may use; others stay as written.
 std::u16string expandVariables(const std::u16string& text) {
@@ -56,7 +73,7 @@ std::u16string expandVariables(const std::u16string& text) {
       result += u"C:";
     else if (name == u"SYSTEMROOT" || name == u"WINDIR")
       result += windowsFolder();
-    else if (name == u"USERPROFILE")
+    else if (name == u"USERPROFILE" && !profileFolder().empty())
       result += profileFolder();
     else if (name == u"ALLUSERSPROFILE" || name == u"PROGRAMDATA")
       result += u"C:\\ProgramData";
@@ -128,6 +145,19 @@ std::u16string userShellFolder(std::u16string_view name, const std::u16string& f
   return folderOr(RegistryRoot::CurrentUser, kShellFolders, name, fallback);
 }
 
+// A folder of the user's profile: the registry's value, else the usual place
+// under the profile folder; false when there is neither.
+bool profileShellFolder(std::u16string_view name, std::u16string_view underProfile,
+                        std::u16string& path) {
+  if (registryFolder(RegistryRoot::CurrentUser, kShellFolders, name, path))
+    return true;
+  std::u16string profile = profileFolder();
+  if (profile.empty())
+    return false;
+  path = profile + std::u16string(underProfile);
+  return true;
+}
+
 bool resolveFolder(int csidl, bool wow, std::u16string& path) {
   switch (csidl) {
   case CSIDL_PROGRAM_FILES: path = programFiles(wow); return true;
@@ -146,25 +176,14 @@ bool resolveFolder(int csidl, bool wow, std::u16string& path) {
                               u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs");
     return true;
   case CSIDL_FONTS: path = userShellFolder(u"Fonts", windowsFolder() + u"\\Fonts"); return true;
-  case CSIDL_PERSONAL:
-    path = userShellFolder(u"Personal", profileFolder() + u"\\Documents");
-    return true;
-  case CSIDL_APPDATA:
-    path = userShellFolder(u"AppData", profileFolder() + u"\\AppData\\Roaming");
-    return true;
+  case CSIDL_PERSONAL: return profileShellFolder(u"Personal", u"\\Documents", path);
+  case CSIDL_APPDATA: return profileShellFolder(u"AppData", u"\\AppData\\Roaming", path);
   case CSIDL_LOCAL_APPDATA:
-    path = userShellFolder(u"Local AppData", profileFolder() + u"\\AppData\\Local");
-    return true;
-  case CSIDL_PROFILE: path = profileFolder(); return true;
-  case CSIDL_FAVORITES:
-    path = userShellFolder(u"Favorites", profileFolder() + u"\\Favorites");
-    return true;
-  case CSIDL_MYPICTURES:
-    path = userShellFolder(u"My Pictures", profileFolder() + u"\\Pictures");
-    return true;
-  case CSIDL_TEMPLATES:
-    path = userShellFolder(u"Templates", profileFolder() + u"\\Templates");
-    return true;
+    return profileShellFolder(u"Local AppData", u"\\AppData\\Local", path);
+  case CSIDL_PROFILE: path = profileFolder(); return !path.empty();
+  case CSIDL_FAVORITES: return profileShellFolder(u"Favorites", u"\\Favorites", path);
+  case CSIDL_MYPICTURES: return profileShellFolder(u"My Pictures", u"\\Pictures", path);
+  case CSIDL_TEMPLATES: return profileShellFolder(u"Templates", u"\\Templates", path);
   default: return false;
   }
 }

@@ -1,7 +1,10 @@
 // Installed-product information read from the prefix's registry, where
 // Windows Installer keeps one key per product under HKLM:
 // Software\Microsoft\Windows\CurrentVersion\Installer\UserData\<SID>\Products
-// then <packed code>\InstallProperties.
+// then <packed code>\InstallProperties, and one key per component under
+// ...\UserData\<SID>\Components\<packed component code>, holding one value
+// per product that uses it: named by the packed product code, its data the
+// component's key path.
 #include "platform/WindowsInstaller.h"
 
 #include "platform/Registry.h"
@@ -35,6 +38,26 @@ constexpr std::array<std::pair<std::u16string_view, std::u16string_view>, 9> kPr
 
 bool isHex(char16_t c) {
   return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// The UserData subkeys (one per installing account), per-machine first.
+std::vector<std::u16string> installingAccounts(const RegistryHive& machine) {
+  std::vector<std::u16string> sids = machine.subkeys(kUserData);
+  std::stable_partition(sids.begin(), sids.end(),
+                        [](const std::u16string& sid) { return sid == kMachineSid; });
+  return sids;
+}
+
+// The InstallProperties key of the packed product code, or empty when no
+// account has installed it.
+std::u16string productPropertiesKey(const RegistryHive& machine, const std::u16string& packed) {
+  for (const std::u16string& sid : installingAccounts(machine)) {
+    std::u16string key = std::u16string(kUserData) + u"\\" + sid + u"\\Products\\" + packed +
+                         u"\\InstallProperties";
+    if (machine.hasKey(key))
+      return key;
+  }
+  return {};
 }
 
 } // namespace
@@ -79,18 +102,7 @@ std::uint32_t msiGetProductInfo(const std::u16string& productCode, const std::u1
   if (!machine)
     return kErrorUnknownProduct;
   // Per-machine installs first, then those of any user.
-  std::vector<std::u16string> sids = machine->subkeys(kUserData);
-  std::stable_partition(sids.begin(), sids.end(),
-                        [](const std::u16string& sid) { return sid == kMachineSid; });
-  std::u16string properties;
-  for (const std::u16string& sid : sids) {
-    std::u16string key = std::u16string(kUserData) + u"\\" + sid + u"\\Products\\" + packed +
-                         u"\\InstallProperties";
-    if (machine->hasKey(key)) {
-      properties = key;
-      break;
-    }
-  }
+  std::u16string properties = productPropertiesKey(*machine, packed);
   if (properties.empty())
     return kErrorUnknownProduct;
 
@@ -118,6 +130,29 @@ std::uint32_t msiGetProductInfo(const std::u16string& productCode, const std::u1
   }
   std::copy(value.begin(), value.end(), buffer);
   buffer[value.size()] = 0;
+  return 0;
+}
+
+std::uint32_t msiProductComponentPaths(const std::u16string& productCode,
+                                       std::vector<std::u16string>& keyPaths) {
+  std::u16string packed;
+  if (!packProductCode(productCode, packed))
+    return kErrorInvalidParameter;
+  std::shared_ptr<const RegistryHive> machine = loadRegistryHive(RegistryRoot::LocalMachine);
+  if (!machine || productPropertiesKey(*machine, packed).empty())
+    return kErrorUnknownProduct;
+
+  std::vector<std::u16string> found;
+  for (const std::u16string& sid : installingAccounts(*machine)) {
+    std::u16string components = std::u16string(kUserData) + u"\\" + sid + u"\\Components";
+    for (const std::u16string& component : machine->subkeys(components)) {
+      const RegistryValue* client = machine->find(components + u"\\" + component, packed);
+      std::u16string keyPath;
+      if (client && client->text(keyPath) && !keyPath.empty())
+        found.push_back(keyPath);
+    }
+  }
+  keyPaths.insert(keyPaths.end(), found.begin(), found.end());
   return 0;
 }
 

@@ -6,10 +6,12 @@
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
+#include <locale.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+#include <wctype.h>
 
 namespace platform {
 namespace {
@@ -34,30 +36,48 @@ bool exists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
-char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 0x20) : c; }
+// The locale whose case mapping covers all of Unicode; null when the C
+// library has none, and then only ASCII letters fold.
+locale_t unicodeCaseLocale() {
+  static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
+  return locale;
+}
 
-bool equalNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size())
+// A file name folded as Windows and Wine compare file names: every UTF-16
+// unit through its simple upper-case mapping (one unit to one unit, so "ß"
+// stays and surrogates are left alone). False for a name that is no UTF-8.
+bool foldedName(const std::string& name, std::u16string& folded) {
+  if (!utf8ToWide(name, folded))
     return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (foldAscii(a[i]) != foldAscii(b[i]))
-      return false;
+  locale_t locale = unicodeCaseLocale();
+  for (char16_t& unit : folded) {
+    if (unit >= u'a' && unit <= u'z') {
+      unit = char16_t(unit - 0x20);
+    } else if (unit >= 0x80 && locale && (unit < 0xD800 || unit > 0xDFFF)) {
+      wint_t upper = towupper_l(wint_t(unit), locale);
+      if (upper <= 0xFFFF)
+        unit = char16_t(upper);
+    }
   }
   return true;
 }
 
 // The name of an entry of folder that matches name: exactly when it exists,
-// else the first entry equal under ASCII folding, else name itself.
+// else the first entry equal under case folding, else name itself.
 std::string matchComponent(const std::string& folder, const std::string& name) {
   std::string joined = folder == "/" ? "/" + name : folder + "/" + name;
   if (exists(joined))
+    return name;
+  std::u16string wanted;
+  if (!foldedName(name, wanted))
     return name;
   DIR* dir = opendir(folder.c_str());
   if (!dir)
     return name;
   std::string found = name;
+  std::u16string candidate;
   while (dirent* entry = readdir(dir)) {
-    if (equalNoCase(entry->d_name, name)) {
+    if (foldedName(entry->d_name, candidate) && candidate == wanted) {
       found = entry->d_name;
       break;
     }

@@ -4,8 +4,11 @@
 #include "platform/WindowsNamespace.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -16,7 +19,20 @@ voidpf ZCALLBACK openWindowsPath(voidpf, const void* filename, int mode) {
   std::optional<std::string> host = toHostPath(static_cast<const char16_t*>(filename));
   if (!host)
     return nullptr;
-  return std::fopen(host->c_str(), "rb");
+  // Only a regular file is read: a named pipe, socket or device could block
+  // the reader forever, so it is opened without waiting and refused.
+  int descriptor = ::open(host->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0)
+    return nullptr;
+  struct stat info;
+  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(descriptor);
+    return nullptr;
+  }
+  std::FILE* stream = fdopen(descriptor, "rb");
+  if (!stream)
+    ::close(descriptor);
+  return stream;
 }
 
 uLong ZCALLBACK readFile(voidpf, voidpf stream, void* buffer, uLong size) {

@@ -47,7 +47,70 @@ bool identityOf(const std::u16string& path, FileIdentity& identity) {
   return true;
 }
 
+// Opens path for reading when it is a regular file on a disk: a named pipe
+// or a device is closed again at once (a pipe's read would wait for a
+// writer).
+HANDLE openRegularFile(const std::u16string& path) {
+  HANDLE file = CreateFileW(win::wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return file;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
+
+// Reads up to size bytes; the count read, or -1 on an error.
+long long readFully(HANDLE file, std::uint8_t* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    DWORD got = 0;
+    const DWORD piece = DWORD(std::min<std::size_t>(size - done, 1u << 30));
+    if (!ReadFile(file, buffer + done, piece, &got, nullptr))
+      return -1;
+    if (got == 0)
+      break;
+    done += got;
+  }
+  return (long long)done;
+}
+
 } // namespace
+
+bool readFileStart(const std::u16string& path, std::size_t count, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  FileHandle file(openRegularFile(path));
+  if (file.handle == INVALID_HANDLE_VALUE)
+    return false;
+  bytes.resize(count);
+  long long got = readFully(file.handle, bytes.data(), count);
+  if (got < 0) {
+    bytes.clear();
+    return false;
+  }
+  bytes.resize(std::size_t(got));
+  return true;
+}
+
+bool copyFile(const std::u16string& from, const std::u16string& to) {
+  {
+    // CopyFileW would also copy from a pipe or a device; only regular files count.
+    FileHandle source(openRegularFile(from));
+    if (source.handle == INVALID_HANDLE_VALUE)
+      return false;
+  }
+  if (CopyFileW(win::wide(from), win::wide(to), TRUE))
+    return true;
+  // A failure after the target was created leaves no partial copy behind;
+  // a target that was there before is not ours to remove.
+  if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+    DeleteFileW(win::wide(to));
+  return false;
+}
 
 bool pathFileExists(const std::u16string& path) {
   return !path.empty() && PathFileExistsW(win::wide(path));

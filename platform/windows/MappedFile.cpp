@@ -37,7 +37,9 @@ bool MappedFile::open(const std::string& hostPath) {
   }
   LARGE_INTEGER length;
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileSizeEx(file, &length) || !GetFileInformationByHandle(file, &info) ||
+  // Only a regular file on a disk is mapped: a pipe or a device is not.
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &length) ||
+      !GetFileInformationByHandle(file, &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
       std::uint64_t(length.QuadPart) > std::uint64_t(SIZE_MAX)) {
     CloseHandle(file);

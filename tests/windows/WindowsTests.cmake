@@ -10,10 +10,11 @@ set(FENNICK_TESTS_PREFIX_LAYER
   FolderTokensTest HostileInputTest InstallerDatabaseTest MsiFileFinderTest
   QORBFileFinderTest QORBProductReaderTest RegistryTest ScanConfigTest
   ScanDriverTest ScratchFolderTest SessionControllerTest SpecialFoldersTest
+  MsiRealPrefixTest SpecialFilesTest
   WindowsInstallerTest WindowsNamespaceTest ZipFileFunctionsTest)
 set(FENNICK_TESTS_POSIX_LOCALE LocalizerTest PlatformLocaleTest ShippedDictionariesTest)
 set(FENNICK_TESTS_POSIX_RESOURCES ResourcesTest)
-set(FENNICK_TESTS_POSIX_TRUST AuthenticodeSamplesTest WinTrustTest)
+set(FENNICK_TESTS_POSIX_TRUST AuthenticodeSamplesTest PEValidatorTest WinTrustTest)
 set(FENNICK_TESTS_NOT_ON_WINDOWS
   ${FENNICK_TESTS_PREFIX_LAYER} ${FENNICK_TESTS_POSIX_LOCALE}
   ${FENNICK_TESTS_POSIX_RESOURCES} ${FENNICK_TESTS_POSIX_TRUST})
@@ -37,5 +38,16 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "AMD64")
   set(FENNICK_LINUX_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH "The Linux build whose fixtures the tests read")
   add_test(NAME windows.engine
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/run-engine-tests.sh
-                   $<TARGET_FILE:fennick_tests> ${CMAKE_BINARY_DIR}/wine-tests ${FENNICK_LINUX_BUILD})
+                   $<TARGET_FILE:fennick_tests> ${CMAKE_BINARY_DIR}/wine-tests ${FENNICK_LINUX_BUILD}
+                   $<TARGET_FILE:fennick-tg>)
+  add_test(NAME windows.verify-compare
+           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/verify-compare.sh
+                   ${CMAKE_BINARY_DIR} ${FENNICK_LINUX_BUILD})
+  add_test(NAME windows.scan-compare
+           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/scan-compare.sh
+                   ${CMAKE_BINARY_DIR} ${FENNICK_LINUX_BUILD})
+  # Each makes and ends its own Wine prefix; one at a time keeps the
+  # machine's two cores for them.
+  set_tests_properties(windows.engine windows.verify-compare windows.scan-compare
+                       PROPERTIES RUN_SERIAL TRUE)
 endif()
