@@ -41,25 +41,6 @@ bool startsWith(const std::u16string& text, const std::u16string& prefix) {
 
 } // namespace
 
-TEST(PageCommands, NamesAndDispatchIdsMatchThePage) {
-  const char16_t* names[] = {u"getApplicationPath", u"getUIStrings", u"quitApplication",
-                             u"quitApplicationWithoutConfirmation", u"getScanProgress",
-                             u"scanSystem", u"getSystemScanResult"};
-  for (std::int32_t id = 1; id <= 7; ++id) {
-    std::optional<PageCommand> command = pageCommandByName(names[id - 1]);
-    ASSERT_TRUE(command) << id;
-    EXPECT_EQ(static_cast<std::int32_t>(*command), id);
-    EXPECT_EQ(pageCommandById(id), command);
-    EXPECT_EQ(pageCommandName(*command), names[id - 1]);
-    EXPECT_EQ(pageCommandHasResult(*command), id == 5);
-  }
-  EXPECT_FALSE(pageCommandByName(u"ScanSystem"));
-  EXPECT_FALSE(pageCommandByName(u"scanSystem2"));
-  EXPECT_FALSE(pageCommandByName(u""));
-  EXPECT_FALSE(pageCommandById(0));
-  EXPECT_FALSE(pageCommandById(8));
-}
-
 TEST(PageCommands, EachCommandReachesItsOwnOperation) {
   Recorded quitAsked;
   EXPECT_EQ(runPageCommand(*quitAsked.controller, PageCommand::quitApplication), 0);

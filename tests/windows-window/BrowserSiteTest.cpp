@@ -1,6 +1,6 @@
 // The HTML control's container as the control sees it: one identity behind
 // all its interfaces, the host settings, window.external, no context menu,
-// no drop target, and every reference it hands out or holds given back.
+// and every reference it hands out or holds given back.
 #include "app/windows/BrowserSite.h"
 #include "app/windows/ExternalDispatch.h"
 
@@ -86,39 +86,6 @@ TEST_F(BrowserSiteTest, TheExternalObjectIsHandedOutWithAReferenceOfItsOwn) {
   EXPECT_EQ(handed, nullptr);
   EXPECT_EQ(external->AddRef(), 2u);
   external->Release();
-}
-
-TEST_F(BrowserSiteTest, NoDropTargetAndNoOtherReplacements) {
-  IDropTarget* target = reinterpret_cast<IDropTarget*>(1);
-  EXPECT_EQ(site->GetDropTarget(nullptr, &target), E_NOTIMPL);
-  EXPECT_EQ(target, nullptr);
-  LPWSTR translated = reinterpret_cast<LPWSTR>(1);
-  wchar_t address[] = L"res://x/151";
-  EXPECT_EQ(site->TranslateUrl(0, address, &translated), S_FALSE);
-  EXPECT_EQ(translated, nullptr);
-  IDataObject* filtered = reinterpret_cast<IDataObject*>(1);
-  EXPECT_EQ(site->FilterDataObject(nullptr, &filtered), S_FALSE);
-  EXPECT_EQ(filtered, nullptr);
-}
-
-TEST_F(BrowserSiteTest, TheWindowContextIsTheDialogAndItsFrame) {
-  IOleInPlaceFrame* frame = nullptr;
-  IOleInPlaceUIWindow* document = reinterpret_cast<IOleInPlaceUIWindow*>(1);
-  RECT position{}, clip{};
-  OLEINPLACEFRAMEINFO info{};
-  info.cb = sizeof(info);
-  ASSERT_EQ(site->GetWindowContext(&frame, &document, &position, &clip, &info), S_OK);
-  ASSERT_NE(frame, nullptr);
-  EXPECT_EQ(document, nullptr);
-  EXPECT_EQ(info.hwndFrame, window);
-  EXPECT_EQ(info.cAccelEntries, 0u);
-  RECT client{};
-  GetClientRect(window, &client);
-  EXPECT_TRUE(EqualRect(&position, &client));
-  HWND handle = nullptr;
-  EXPECT_EQ(frame->GetWindow(&handle), S_OK);
-  EXPECT_EQ(handle, window);
-  frame->Release(); // the frame came with a reference of the caller's
 }
 
 TEST_F(BrowserSiteTest, TheActiveObjectIsHeldWhileActiveAndReleasedAfter) {

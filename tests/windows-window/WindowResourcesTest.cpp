@@ -129,14 +129,4 @@ TEST_F(ShippedExecutable, TheWindowsTemplateIconAndManifestAreThere) {
   EXPECT_NE(manifest.find("asInvoker"), std::string::npos);
 }
 
-TEST_F(ShippedExecutable, ItIsAGuiProgram) {
-  // A data-file module's handle points one byte past the image's start.
-  auto base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR(3));
-  auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
-  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  ASSERT_EQ(nt->Signature, IMAGE_NT_SIGNATURE);
-  EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-}
-
 } // namespace
