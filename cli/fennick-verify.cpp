@@ -136,7 +136,7 @@ std::string narrow(const std::u16string& text) {
 // The options that take a value.
 bool isValuedOption(const std::string& argument) {
   for (const char* option : {"--config", "--type", "--hash", "--company", "--start", "--end",
-                             "--prefix"}) {
+                             "--prefix", "--jobs"}) {
     if (argument == option)
       return true;
   }
