@@ -150,9 +150,9 @@ std::string plainText(std::u16string text) {
   for (size_t at = text.find(u"\\'"); at != std::u16string::npos; at = text.find(u"\\'", at + 1))
     text.erase(at, 1);
   for (size_t at = text.find(u"<br>"); at != std::u16string::npos; at = text.find(u"<br>", at))
-    text.replace(at, 4, u" ");
+    text.replace(at, 4, 1, u' ');
   for (size_t at = text.find(u"&amp;"); at != std::u16string::npos; at = text.find(u"&amp;", at + 1))
-    text.replace(at, 5, u"&");
+    text.replace(at, 5, 1, u'&');
   return platform::consoleText(utf8(text));
 }
 

@@ -354,9 +354,14 @@ std::string textLine(const FileReport& report) {
   if (report.trustStatus && *report.trustStatus != 0)
     line += " (" + hexStatus(*report.trustStatus) + ")";
   const SignerInfo signer = report.signer.value_or(SignerInfo{});
-  line += "\t" + field(narrow(signer.subjectNames));
-  line += "\t" + field(narrow(signer.thumbprint));
-  line += "\t" + field(signer.signingTime.isSet() ? isoTime(signer.signingTime) : "");
+  // Appended piece by piece: GCC 12 at -O3 mistakes "\t" + field for an
+  // overlapping copy (-Wrestrict).
+  line += '\t';
+  line += field(narrow(signer.subjectNames));
+  line += '\t';
+  line += field(narrow(signer.thumbprint));
+  line += '\t';
+  line += field(signer.signingTime.isSet() ? isoTime(signer.signingTime) : "");
   return line;
 }
 
