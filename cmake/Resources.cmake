@@ -26,10 +26,34 @@ foreach(entry IN LISTS FENNICK_BUILT_RESOURCES)
   string(REPLACE "|" ";" parts "${entry}")
   list(GET parts 0 type)
   list(GET parts 1 id)
-  list(GET parts 2 target)
-  string(APPEND resource_lines "${type} ${id} $<TARGET_FILE:${target}>\n")
-  list(APPEND resource_targets ${target})
+  list(GET parts 2 product)
+  # The third field names a target of this build, or a file built elsewhere
+  # (the 64-bit helper that the 32-bit Windows build embeds).
+  if(TARGET ${product})
+    set(product_file $<TARGET_FILE:${product}>)
+    list(APPEND resource_targets ${product})
+  else()
+    set(product_file ${product})
+    list(APPEND resource_depends ${product})
+  endif()
+  string(APPEND resource_lines "${type} ${id} ${product_file}\n")
 endforeach()
+
+if(WIN32)
+  # Real Windows resources: a resource script compiled by windres into the
+  # executables, read back with FindResourceW. Numeric types stay numbers,
+  # named types are written as names.
+  string(REGEX REPLACE "([^ \n]+) ([0-9]+) ([^\n]+)" "\\2 \\1 \"\\3\"" resource_rc "${resource_lines}")
+  set(resource_script ${CMAKE_BINARY_DIR}/resources/resources.rc)
+  file(GENERATE OUTPUT ${resource_script} CONTENT "${resource_rc}")
+  set_source_files_properties(${resource_script} PROPERTIES
+    OBJECT_DEPENDS "${resource_depends}" GENERATED TRUE)
+  add_library(fennick_resources OBJECT ${resource_script})
+  if(resource_targets)
+    add_dependencies(fennick_resources ${resource_targets})
+  endif()
+  return()
+endif()
 
 set(resource_list ${CMAKE_BINARY_DIR}/resources/resource_list.txt)
 set(resource_table ${CMAKE_BINARY_DIR}/resources/resource_table.cpp)

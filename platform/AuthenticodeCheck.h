@@ -3,28 +3,15 @@
 // given, whatever they hold.
 #pragma once
 
-#include "platform/Certificate.h"
-#include "platform/TrustStatus.h"
-#include "util/FileTime.h"
+#include "platform/WinTrust.h"
 
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <vector>
 
 namespace platform {
 
 class TrustStores;
-
-struct TrustCheck {
-  std::uint32_t status = kCryptFileError; // kTrustSuccess or a failure HRESULT
-  // The first signer, present when the status is success, CERT_E_REVOKED or
-  // TRUST_E_EXPLICIT_DISTRUST.
-  bool hasSigner = false;
-  std::vector<Certificate> chain;     // the signer's certificate first, up to its anchor
-  std::uint32_t counterSignerCount = 0; // time-stamps of the signer
-  FileTime verifyAsOf;                // the time-stamp time, or the time of the check (UTC)
-};
 
 // The check of image with the given stores, as of the time now when the
 // signature carries no time-stamp.

@@ -1,7 +1,11 @@
-// The platform's certificate stores that the trust check consults: Root
-// (trust anchors), Disallowed (explicitly distrusted certificates) and the
-// locally known certificate revocation lists.
+// The certificate stores that our own trust check consults on hosts without
+// the system's trust provider: Root (trust anchors), Disallowed (explicitly
+// distrusted certificates) and the locally known certificate revocation
+// lists. Where WinVerifyTrust does the check, the stores are the system's
+// and this header has no implementation.
 #pragma once
+
+#include "platform/WinTrust.h"
 
 #include <memory>
 #include <string>
@@ -36,11 +40,17 @@ std::shared_ptr<const TrustStores> loadTrustStores(const TrustStoreLocations& lo
 
 // The stores of this process: those given to useProcessTrustStores, else
 // those of the environment, loaded on first use. Thread-safe; every set of
-// stores handed out is kept until the process ends.
+// stores handed out is kept until the process ends. winVerifyTrust(path)
+// checks with these.
 const TrustStores& processTrustStores();
 
 // Makes stores the stores of this process from now on, whatever the
 // environment says (for hosts and tests that choose their stores).
 void useProcessTrustStores(std::shared_ptr<const TrustStores> stores);
+
+// The trust check of the file at the Windows path with the given stores.
+// The file is read once; a file that cannot be opened or read gives
+// CRYPT_E_FILE_ERROR.
+TrustCheck winVerifyTrust(const std::u16string& windowsPath, const TrustStores& stores);
 
 } // namespace platform

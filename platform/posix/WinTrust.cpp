@@ -2,6 +2,7 @@
 // file's mapping, the bytes of the image digest read once in sequence.
 #include "platform/WinTrust.h"
 
+#include "platform/AuthenticodeCheck.h"
 #include "platform/MappedFile.h"
 #include "platform/TrustStores.h"
 #include "platform/WindowsNamespace.h"

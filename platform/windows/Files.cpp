@@ -1,0 +1,254 @@
+// File operations with the Win32 file and shell calls. Folder listings are
+// read whole and sorted by their upper-cased names, so that a folder lists
+// the same way on every volume (NTFS does so itself; other file systems,
+// network shares and Wine's do not).
+#include "platform/Files.h"
+
+#include "platform/windows/WideText.h"
+#include "util/Text.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace platform {
+namespace {
+
+// Closes a handle from CreateFileW when it goes.
+struct FileHandle {
+  HANDLE handle;
+  explicit FileHandle(HANDLE h) : handle(h) {}
+  ~FileHandle() {
+    if (handle != INVALID_HANDLE_VALUE)
+      CloseHandle(handle);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+};
+
+// The identity of what path leads to; links are followed.
+bool identityOf(const std::u16string& path, FileIdentity& identity) {
+  FileHandle file(CreateFileW(win::wide(path), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (file.handle == INVALID_HANDLE_VALUE)
+    return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file.handle, &info))
+    return false;
+  identity.volume = info.dwVolumeSerialNumber;
+  identity.index = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
+// Opens path for reading when it is a regular file on a disk: a named pipe
+// or a device is closed again at once (a pipe's read would wait for a
+// writer).
+HANDLE openRegularFile(const std::u16string& path) {
+  HANDLE file = CreateFileW(win::wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return file;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
+
+// Reads up to size bytes; the count read, or -1 on an error.
+long long readFully(HANDLE file, std::uint8_t* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    DWORD got = 0;
+    const DWORD piece = DWORD(std::min<std::size_t>(size - done, 1u << 30));
+    if (!ReadFile(file, buffer + done, piece, &got, nullptr))
+      return -1;
+    if (got == 0)
+      break;
+    done += got;
+  }
+  return (long long)done;
+}
+
+} // namespace
+
+bool readFileStart(const std::u16string& path, std::size_t count, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  FileHandle file(openRegularFile(path));
+  if (file.handle == INVALID_HANDLE_VALUE)
+    return false;
+  bytes.resize(count);
+  long long got = readFully(file.handle, bytes.data(), count);
+  if (got < 0) {
+    bytes.clear();
+    return false;
+  }
+  bytes.resize(std::size_t(got));
+  return true;
+}
+
+bool copyFile(const std::u16string& from, const std::u16string& to) {
+  {
+    // CopyFileW would also copy from a pipe or a device; only regular files count.
+    FileHandle source(openRegularFile(from));
+    if (source.handle == INVALID_HANDLE_VALUE)
+      return false;
+  }
+  if (CopyFileW(win::wide(from), win::wide(to), TRUE))
+    return true;
+  // A failure after the target was created leaves no partial copy behind;
+  // a target that was there before is not ours to remove.
+  if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+    DeleteFileW(win::wide(to));
+  return false;
+}
+
+bool pathFileExists(const std::u16string& path) {
+  return !path.empty() && PathFileExistsW(win::wide(path));
+}
+
+bool pathIsDirectory(const std::u16string& path) {
+  return !path.empty() && PathIsDirectoryW(win::wide(path));
+}
+
+bool getFileIdentity(const std::u16string& path, FileIdentity& identity) {
+  return !path.empty() && identityOf(path, identity);
+}
+
+FileEnumeration::~FileEnumeration() { close(); }
+
+void FileEnumeration::close() {
+  entries.clear();
+  next = 0;
+}
+
+bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
+  close();
+  // Only the pattern "<folder>\*" is served: every caller enumerates a whole folder.
+  if (pattern.size() < 2 || pattern.back() != u'*' ||
+      (pattern[pattern.size() - 2] != u'\\' && pattern[pattern.size() - 2] != u'/')) {
+    error = kErrorFileNotFound;
+    return false;
+  }
+  const std::u16string folder = pattern.substr(0, pattern.size() - 1); // keeps the separator
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(win::wide(pattern), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    error = GetLastError();
+    return false;
+  }
+  endError = kErrorNoMoreFiles;
+  do {
+    FindData entry;
+    entry.name = win::fromWide(found.cFileName);
+    entry.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    // Only folders are walked into, so only they need the identity that
+    // guards a walk against link cycles; opening every file would cost a
+    // handle per file.
+    if (entry.isDirectory && entry.name != u"." && entry.name != u"..")
+      identityOf(folder + entry.name, entry.identity);
+    entries.push_back(std::move(entry));
+  } while (FindNextFileW(search, &found));
+  const DWORD last = GetLastError();
+  if (last != ERROR_NO_MORE_FILES)
+    endError = last; // what was read so far still counts
+  FindClose(search);
+  std::stable_sort(entries.begin(), entries.end(), [](const FindData& a, const FindData& b) {
+    std::u16string left = a.name, right = b.name;
+    toUpperAscii(left);
+    toUpperAscii(right);
+    return left != right ? left < right : a.name < b.name;
+  });
+  error = kErrorSuccess;
+  return findNext(data);
+}
+
+bool FileEnumeration::findNext(FindData& data) {
+  if (next >= entries.size()) {
+    error = endError;
+    return false;
+  }
+  data = entries[next++];
+  error = kErrorSuccess;
+  return true;
+}
+
+WriteHandle::WriteHandle(const std::u16string& path) {
+  HANDLE file = CreateFileW(win::wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return;
+  // The C runtime's descriptor owns the handle from here on.
+  descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+  if (descriptor < 0)
+    CloseHandle(file);
+}
+
+WriteHandle::~WriteHandle() {
+  if (descriptor >= 0)
+    _close(descriptor);
+}
+
+bool WriteHandle::write(std::span<const std::uint8_t> bytes) {
+  if (descriptor < 0)
+    return false;
+  HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+  while (!bytes.empty()) {
+    const DWORD piece = DWORD(std::min<std::size_t>(bytes.size(), 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), piece, &written, nullptr) || written == 0)
+      return false;
+    bytes = bytes.subspan(written);
+  }
+  return true;
+}
+
+bool deleteFile(const std::u16string& path) { return DeleteFileW(win::wide(path)) != 0; }
+
+bool removeDirectory(const std::u16string& path) {
+  return RemoveDirectoryW(win::wide(path)) != 0;
+}
+
+std::uint32_t shCreateDirectoryEx(const std::u16string& path) {
+  // The call wants a full path; a relative one would be taken from the
+  // current folder, which is nothing the system names.
+  std::vector<wchar_t> full(MAX_PATH * 4);
+  DWORD length = GetFullPathNameW(win::wide(path), DWORD(full.size()), full.data(), nullptr);
+  if (length == 0 || length >= full.size())
+    return ERROR_BAD_PATHNAME;
+  return std::uint32_t(SHCreateDirectoryExW(nullptr, full.data(), nullptr));
+}
+
+std::u16string getTempPath() {
+  wchar_t buffer[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+  if (length == 0 || length > MAX_PATH)
+    return std::u16string();
+  return win::fromWide(buffer, length);
+}
+
+bool getModuleFileName(std::u16string& path) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  while (true) {
+    DWORD length = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+    if (length == 0)
+      return false;
+    if (length < buffer.size()) {
+      path = win::fromWide(buffer.data(), length);
+      return true;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+} // namespace platform

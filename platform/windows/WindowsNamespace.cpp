@@ -1,0 +1,75 @@
+// On Windows the machine's own paths are the Windows paths: there is no
+// prefix to map through. What remains is handing paths to the libraries that
+// open files themselves with narrow names (SQLite takes UTF-8, the XML
+// library and the C runtime the ANSI code page), and taking narrow paths
+// from them back.
+#include "platform/WindowsNamespace.h"
+
+#include "platform/windows/WideText.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace platform {
+namespace {
+
+bool isAscii(const std::u16string& text) {
+  for (char16_t unit : text)
+    if (unit >= 0x80)
+      return false;
+  return true;
+}
+
+} // namespace
+
+// The machine is the one the program runs on; a prefix names nothing here.
+void setPrefix(const std::string&) {}
+
+std::string prefix() { return std::string(); }
+
+std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
+  std::string narrow;
+  if (isAscii(windowsPath)) {
+    narrow.assign(windowsPath.begin(), windowsPath.end());
+    return narrow;
+  }
+  // A name outside ASCII reads the same in UTF-8 and in the ANSI code page
+  // only through its short (8.3) form, when the volume keeps one.
+  DWORD length = GetShortPathNameW(win::wide(windowsPath), nullptr, 0);
+  if (length > 0) {
+    std::vector<wchar_t> buffer(length);
+    DWORD written = GetShortPathNameW(win::wide(windowsPath), buffer.data(), length);
+    if (written > 0 && written < length) {
+      std::u16string shortPath = win::fromWide(buffer.data(), written);
+      if (isAscii(shortPath)) {
+        narrow.assign(shortPath.begin(), shortPath.end());
+        return narrow;
+      }
+    }
+  }
+  if (!win::wideToNarrow(windowsPath, CP_UTF8, narrow))
+    return std::nullopt;
+  return narrow;
+}
+
+std::u16string toWindowsPath(const std::string& hostPath) {
+  std::u16string path;
+  if (!win::narrowToWide(hostPath, CP_UTF8, path))
+    win::narrowToWide(hostPath, CP_ACP, path);
+  for (char16_t& unit : path)
+    if (unit == u'/')
+      unit = u'\\';
+  return path;
+}
+
+std::optional<std::string> driveRoot(char16_t letter) {
+  if (!((letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z')))
+    return std::nullopt;
+  const wchar_t root[] = {wchar_t(letter), L':', L'\\', L'\0'};
+  if (GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR)
+    return std::nullopt;
+  return std::string{char(letter), ':', '\\'};
+}
+
+} // namespace platform

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Runs the Windows test program under Wine (64-bit) in a fresh prefix made here.
+# Usage: run-engine-tests.sh TESTS.exe PREFIX-DIR LINUX-BUILD-DIR [HELPER.exe]
+# The fixtures are the Linux build's, reached through Wine's drive Z:. With
+# HELPER, the 64-bit folder-token helper runs in the same prefix too and
+# must write the 64-bit folders into its token.xml.
+set -euo pipefail
+program=$(realpath "$1")
+prefix=$(realpath -m "$2")
+linux_build=$3
+helper=${4:+$(realpath "$4")}
+
+if [[ ! -d $linux_build/fixtures ]]; then
+  echo "run-engine-tests: no fixtures in $linux_build (build and test the Linux tree first)" >&2
+  exit 1
+fi
+
+rm -rf "$prefix"
+mkdir -p "$prefix"
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+wineboot --init >/dev/null 2>&1
+wineserver -w
+
+# A host path as a Windows path through drive Z:.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+export FENNICK_FIXTURES=$(windows_path "$(realpath "$linux_build/fixtures")")
+export FENNICK_SAMPLES=$(windows_path "$(realpath -m "$(dirname "$0")/../../../shared/samples")")
+status=0
+wine "$program" --gtest_brief=1 || status=$?
+
+if [[ -n $helper ]]; then
+  token=$prefix/drive_c/token.xml
+  wine "$helper" -o 'C:\token.xml' || true
+  for expected in '>C:\Program Files<' '>C:\Program Files\Common Files<' '>C:\windows\system32<'; do
+    if ! grep -qiF "$expected" "$token" 2>/dev/null; then
+      echo "FAIL: the helper's token.xml lacks $expected"
+      cat "$token" 2>/dev/null || echo "(no token.xml)"
+      status=1
+    fi
+  done
+  if grep -qF '(x86)' "$token" 2>/dev/null; then
+    echo "FAIL: the 64-bit helper wrote a 32-bit folder"
+    status=1
+  fi
+fi
+wineserver -k || true
+exit $status

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# fennick-scan.exe under Wine (64-bit) against the Linux fennick-scan on one real
+# Wine prefix: made by wineboot, the demonstration machine's folders and
+# installer databases copied in, its Windows Installer product installed by
+# Wine's msiexec from a package that wixl builds, and the vendor's test root
+# put into the prefix's Root store. Both scans must give the same JSON.
+# Usage: scan-compare.sh WINDOWS-BUILD-DIR LINUX-BUILD-DIR
+set -euo pipefail
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+windows_build=$(realpath "$1")
+linux_build=$(realpath "$2")
+out=$windows_build/wine-scan
+rm -rf "$out"
+mkdir -p "$out/home"
+export WINEPREFIX=$out/prefix WINEDEBUG=-all WINEARCH=win64 HOME=$out/home
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wineboot -i >/dev/null 2>&1
+wineserver -w
+
+# The demonstration machine's files; its registry is replaced by the real
+# installation below.
+FENNICK_BINARY_DIR=$linux_build "$source_dir/tools/make-demo-prefix" "$out/demo" >/dev/null
+cp -a "$out/demo/drive_c/." "$WINEPREFIX/drive_c/"
+
+# The Windows Installer product of the demonstration machine, installed for
+# real: its product code, its folder and one file as the installer's own.
+studio_code=$(sed -n 's/^studio_code=.\(.*\).$/\1/p' "$source_dir/tools/make-demo-prefix")
+mkdir -p "$out/package"
+cp "$out/demo/drive_c/Program Files (x86)/Orvia/Brisklet Studio/readme.txt" "$out/package/"
+cat > "$out/package/studio.wxs" <<WXS
+<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="$studio_code" Name="Orvia Brisklet Studio 2024" Language="1033" Version="1.0.0"
+           Manufacturer="Orvia Systems" UpgradeCode="{3C2D9E81-6A4B-4F70-9D12-7E5F4A3B2C10}">
+    <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
+    <Media Id="1" Cabinet="payload.cab" EmbedCab="yes"/>
+    <Property Id="ARPINSTALLLOCATION" Value="C:\\Program Files (x86)\\Orvia\\Brisklet Studio\\"/>
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="ProgramFilesFolder">
+        <Directory Id="ORVIA" Name="Orvia">
+          <Directory Id="INSTALLDIR" Name="Brisklet Studio">
+            <Component Id="Notes" Guid="{3C2D9E81-6A4B-4F70-9D12-7E5F4A3B2C11}">
+              <File Id="Notes" Source="readme.txt" Name="readme.txt" KeyPath="yes"/>
+            </Component>
+          </Directory>
+        </Directory>
+      </Directory>
+    </Directory>
+    <Feature Id="Main" Level="1"><ComponentRef Id="Notes"/></Feature>
+  </Product>
+</Wix>
+WXS
+(cd "$out/package" && wixl -o studio.msi studio.wxs && wine msiexec /i studio.msi /qn)
+wineserver -w
+
+# The vendor's root in the prefix's Root store.
+bash "$(dirname "$0")/add-wine-roots.sh" "$out/demo/trusted"
+
+linux=$(FENNICK_TRUSTED_CERTS=$out/demo/trusted "$linux_build/fennick-scan" --prefix "$WINEPREFIX" --json || true)
+windows=$(wine "$windows_build/fennick-scan.exe" --json 2>/dev/null | tr -d '\r' || true)
+printf '%s\n' "$linux" > "$out/linux.json"
+printf '%s\n' "$windows" > "$out/windows.json"
+if ! diff "$out/linux.json" "$out/windows.json"; then
+  echo "FAIL: fennick-scan.exe and fennick-scan differ on the same prefix"
+  exit 1
+fi
+echo "scan-compare: the same JSON from both scans"

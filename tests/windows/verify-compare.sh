@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# fennick-verify.exe under Wine (64-bit) against the Linux fennick-verify on the
+# same files: the unsigned, tampered, non-PE, good and wrong-hash fixtures
+# give the same verdicts. The fixtures' trusted roots go into the Wine
+# prefix's Root store.
+# Usage: verify-compare.sh WINDOWS-BUILD-DIR LINUX-BUILD-DIR
+set -euo pipefail
+windows_build=$(realpath "$1")
+linux_build=$(realpath "$2")
+fixtures=$linux_build/fixtures/authenticode
+pe=$fixtures/pe
+prefix=$windows_build/wine-verify
+work=$(mktemp -d)
+trap 'rm -rf "$work"; WINEPREFIX=$prefix wineserver -k 2>/dev/null || true' EXIT
+
+rm -rf "$prefix"
+mkdir -p "$prefix"
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+wineboot --init >/dev/null 2>&1
+wineserver -w
+
+bash "$(dirname "$0")/add-wine-roots.sh" "$fixtures/trust/trusted"
+
+names=(orvia-rfc3161-32.exe orvia-pkcs9-64.exe tampered-section-32.exe unsigned-64.exe not-pe.txt)
+vendor=$(cat "$fixtures/pki/orvia-signer.sha1")
+failures=0
+# Both tools are run from the fixture folder with plain file names, so the
+# paths in their output are alike.
+for criteria in "--hash=" "--hash=$vendor" "--hash=0000000000000000000000000000000000000000"; do
+  hash=${criteria#--hash=}
+  linux=$(cd "$pe" && FENNICK_TRUSTED_CERTS=$fixtures/trust/trusted \
+          "$linux_build/fennick-verify" --json --hash "$hash" "${names[@]}" || true)
+  windows=$(cd "$pe" && wine "$windows_build/fennick-verify.exe" --json --hash "$hash" \
+            "${names[@]}" 2>/dev/null | tr -d '\r' || true)
+  # Verdicts: each file's result and trust status.
+  verdicts() { grep -o '"path": "[^"]*"\|"result": [0-9]*\|"trustStatus": "[^"]*"\|"affected": [a-z]*'; }
+  if ! diff <(verdicts <<<"$linux") <(verdicts <<<"$windows") > "$work/diff"; then
+    echo "FAIL: verdicts differ with hash '$hash':"
+    cat "$work/diff"
+    failures=$((failures + 1))
+  fi
+done
+((failures == 0)) && echo "verify-compare: Windows and Linux verdicts agree"
+exit $((failures > 0))
