@@ -9,12 +9,13 @@
 // Exit status: 0 nothing affected, 1 a product is affected, 2 usage error,
 // a machine that is no Wine-style prefix, or a scan that could not run.
 
+#include "FennickVersion.h"
 #include "finders/ProductRecord.h"
 #include "finders/ValueObject.h"
-#include "FennickVersion.h"
 #include "l10n/LabelPunctuation.h"
 #include "l10n/Localizer.h"
 #include "platform/Console.h"
+#include "platform/Process.h"
 #include "platform/WindowsNamespace.h"
 #include "report/AffectedProducts.h"
 #include "report/ResultsPage.h"
@@ -22,6 +23,7 @@
 #include "session/ScanJob.h"
 #include "session/ScriptSink.h"
 #include "session/SessionController.h"
+#include "util/FileHelpers.h"
 #include "util/Json.h"
 #include "util/Text.h"
 #include "util/WorkerPool.h"
@@ -35,6 +37,7 @@
 #include <optional>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -79,9 +82,18 @@ bool parseInformationOption(const std::string& argument, Options& options) {
 
 // The machine to scan must be a Wine-style prefix; says why not, and how to
 // choose another, when it is none.
-bool checkPrefix(const std::string& folder) {
+bool checkPrefix(const std::optional<std::string>& chosen) {
+  if (!platform::machineIsPrefix()) {
+    if (!chosen)
+      return true;
+    std::fputs("fennick-scan: --prefix does not apply here: the machine scanned is the one "
+               "this program runs on\n",
+               stderr);
+    return false;
+  }
+  const std::string folder = chosen ? *chosen : platform::prefix();
   std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) {
+  if (!std::filesystem::is_directory(fsPath(folder), error)) {
     std::fprintf(stderr,
                  "fennick-scan: the prefix folder %s does not exist; choose the machine to scan "
                  "with --prefix DIR or WINEPREFIX\n",
@@ -167,8 +179,12 @@ void showProgress(const ScanJob& job) {
 } // namespace
 
 int main(int argc, char** argv) {
+  std::vector<std::string> arguments = platform::narrowArguments(argc, argv);
+  std::vector<char*> argumentPointers{argv[0]};
+  for (std::string& argument : arguments)
+    argumentPointers.push_back(argument.data());
   Options options;
-  if (!parseOptions(argc, argv, options)) {
+  if (!parseOptions(int(argumentPointers.size()), argumentPointers.data(), options)) {
     std::fputs(kUsage, stderr);
     return kExitTrouble;
   }
@@ -180,10 +196,10 @@ int main(int argc, char** argv) {
     std::printf("fennick-scan %s\n", FENNICK_VERSION);
     return kExitClean;
   }
-  if (!checkPrefix(options.prefix ? *options.prefix : platform::prefix()))
+  if (!checkPrefix(options.prefix))
     return kExitTrouble;
   if (options.prefix)
-    platform::setPrefix(std::filesystem::absolute(*options.prefix).string());
+    platform::setPrefix(utf8PathOf(std::filesystem::absolute(fsPath(*options.prefix))));
 
   DiscardingSink sink;
   SessionController::Host host;
@@ -192,7 +208,7 @@ int main(int argc, char** argv) {
   controller.setCheckWorkers(options.jobs);
 
   if (options.config) {
-    std::ifstream file(*options.config, std::ios::binary);
+    std::ifstream file(fsPath(*options.config), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(file)), {});
     std::u16string text;
     if (!file.good() && !file.eof()) {
@@ -231,8 +247,8 @@ int main(int argc, char** argv) {
   if (options.report && !context->scratchFolder.empty()) {
     std::optional<std::string> log = platform::toHostPath(context->scratchFolder + u"\\Defects.log");
     std::error_code error;
-    if (log && std::filesystem::exists(*log)) {
-      std::filesystem::copy_file(*log, *options.report,
+    if (log && std::filesystem::exists(fsPath(*log))) {
+      std::filesystem::copy_file(fsPath(*log), fsPath(*options.report),
                                  std::filesystem::copy_options::overwrite_existing, error);
       if (error) {
         std::fprintf(stderr, "fennick-scan: cannot write %s: %s\n", options.report->c_str(),

@@ -24,12 +24,14 @@
 // one is, 2 for a usage error, a --prefix that is no Wine-style prefix or an
 // unreadable configuration.
 #include "config/ConfigDate.h"
-#include "FennickVersion.h"
 #include "config/ScanConfig.h"
+#include "FennickVersion.h"
 #include "platform/Console.h"
+#include "platform/Process.h"
 #include "platform/Resources.h"
 #include "platform/WindowsNamespace.h"
 #include "util/Calendar.h"
+#include "util/FileHelpers.h"
 #include "util/Json.h"
 #include "util/Text.h"
 #include "util/WorkerPool.h"
@@ -103,8 +105,13 @@ bool parseInformationOption(const std::string& argument, Options& options) {
 // A prefix given with --prefix must be a Wine-style prefix; says why not,
 // and how to choose another, when it is none.
 bool checkPrefix(const std::string& folder) {
+  if (!platform::machineIsPrefix()) {
+    std::fputs("fennick-verify: --prefix does not apply here: paths are this machine's own\n",
+               stderr);
+    return false;
+  }
   std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) {
+  if (!std::filesystem::is_directory(fsPath(folder), error)) {
     std::fprintf(stderr,
                  "fennick-verify: the prefix folder %s does not exist; choose another with "
                  "--prefix DIR or WINEPREFIX\n",
@@ -227,7 +234,7 @@ bool loadConfigValidators(const std::optional<std::string>& hostPath,
                           ScanConfigValidators& validators) {
   std::string bytes;
   if (hostPath) {
-    std::ifstream file(*hostPath, std::ios::binary);
+    std::ifstream file(fsPath(*hostPath), std::ios::binary);
     if (!file) {
       std::fprintf(stderr, "fennick-verify: cannot read %s\n", hostPath->c_str());
       return false;
@@ -259,8 +266,8 @@ FileType typeOf(const std::string& path, const Options& options) {
 
 std::u16string windowsPathOf(const std::string& hostPath) {
   std::error_code error;
-  std::filesystem::path absolute = std::filesystem::absolute(hostPath, error);
-  return platform::toWindowsPath(error ? hostPath : absolute.lexically_normal().string());
+  std::filesystem::path absolute = std::filesystem::absolute(fsPath(hostPath), error);
+  return platform::toWindowsPath(error ? hostPath : utf8PathOf(absolute.lexically_normal()));
 }
 
 FileReport checkPe(const std::string& path, const PEValidator& validator) {
@@ -400,8 +407,12 @@ bool checkAndPrint(const Options& options,
 } // namespace
 
 int main(int argc, char** argv) {
+  std::vector<std::string> arguments = platform::narrowArguments(argc, argv);
+  std::vector<char*> argumentPointers{argv[0]};
+  for (std::string& argument : arguments)
+    argumentPointers.push_back(argument.data());
   Options options;
-  if (!parseOptions(argc, argv, options)) {
+  if (!parseOptions(int(argumentPointers.size()), argumentPointers.data(), options)) {
     printUsage(stderr);
     return 2;
   }

@@ -3,6 +3,7 @@
 
 #include "config/FolderTokenTables.h"
 #include "config/XmlDocument.h"
+#include "platform/ComLibrary.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/Resources.h"
@@ -40,6 +41,7 @@ void runFolderTokenHelper(const std::u16string& helperPath, FolderTokenMap& toke
     return;
   std::u16string tokenFile = helperPath.substr(0, name) + std::u16string(kTokenFileName);
 
+  platform::initializeComLibrary();
   platform::ChildProcess helper;
   if (!helper.start(helperPath, u"\"" + tokenFile + u"\""))
     return;

@@ -2,7 +2,7 @@
 #include "l10n/DictionaryReaders.h"
 
 #include "l10n/ZKErrException.h"
-#include "util/Text.h"
+#include "platform/AnsiText.h"
 
 #include <string>
 
@@ -71,7 +71,7 @@ std::optional<std::u16string_view> MultibyteReader::nextLine() {
     return ended ? std::optional(finishLine()) : std::nullopt;
 
   std::u16string wide;
-  if (!utf8ToWide(std::string(bytes_.data(), bytes_.size()), wide))
+  if (!platform::ansiToWide(std::string(bytes_.data(), bytes_.size()), wide))
     throw ZKErrException(ZKErrException::kConversionFailed);
   line_.reserve(wide.size() + 1);
   for (char16_t unit : wide)

@@ -1,6 +1,7 @@
 // Locale table, language mapping and dictionary loading for the UI texts.
 #include "l10n/Localizer.h"
 
+#include "platform/AnsiText.h"
 #include "platform/Locale.h"
 #include "platform/Resources.h"
 #include "util/Text.h"
@@ -127,11 +128,12 @@ bool Localizer::loadLocaleDictionary(const std::u16string& code) {
   const auto resourceId = static_cast<std::uint16_t>(entry->dictionaryId & 0xFFFF);
   const std::u16string text =
       resourceText(platform::findResource(platform::kResourceDictionary, resourceId));
-  // The text goes through the ANSI code page (UTF-8 here, so nothing is
-  // lost). The byte-order mark becomes that code page's form of U+FEFF,
-  // which stands before the first quotation mark where the reader ignores it.
+  // The text goes through the ANSI code page (UTF-8 on Linux, so nothing is
+  // lost there; a Windows code page loses the characters it lacks). The
+  // byte-order mark becomes that code page's form of U+FEFF, which stands
+  // before the first quotation mark where the reader ignores it.
   std::string ansi;
-  if (!wideToAnsi(text, ansi))
+  if (!platform::wideToAnsi(text, ansi))
     ansi.clear();
   dravik::loadDictionary(*dictionary_, ansi.data(), ansi.size(), kLoadOptions);
   return true;

@@ -4,6 +4,7 @@
 #include "l10n/DictionaryReaders.h"
 #include "l10n/EntrySyntax.h"
 #include "l10n/ZKErrException.h"
+#include "platform/AnsiText.h"
 #include "util/Text.h"
 
 #include <algorithm>
@@ -129,10 +130,13 @@ LookupResult lookupString(const StringDictionary& dictionary, const char* lookup
     return {};
   if (!codePage)
     return LookupResult(widenBytes(parts->value));
-  // Both code pages are UTF-8 here; the converter replaces invalid sequences
-  // and so never fails on a non-empty text.
+  // The UTF-8 converter replaces invalid sequences and so never fails on a
+  // non-empty text; the ANSI one is the host's.
   std::u16string wide;
-  if (!utf8ToWide(std::string(parts->value), wide))
+  const std::string value(parts->value);
+  const bool converted = *codePage == CodePage::Utf8 ? utf8ToWide(value, wide)
+                                                     : platform::ansiToWide(value, wide);
+  if (!converted)
     wide = widenBytes(parts->value);
   return LookupResult(std::move(wide));
 }

@@ -45,8 +45,8 @@ struct DictionaryDeleter {
 };
 using DictionaryHandle = std::unique_ptr<StringDictionary, DictionaryDeleter>;
 
-// Code pages a caller may name for 8-bit text. Both are UTF-8 on this
-// platform, whose ANSI code page is UTF-8.
+// Code pages a caller may name for 8-bit text: the system's ANSI code page
+// (UTF-8 on Linux) or UTF-8.
 enum class CodePage : std::uint32_t { Ansi = 0, Utf8 = 1 };
 
 // A new, empty dictionary.

@@ -47,4 +47,10 @@ bool markExecutable(const std::u16string& path);
 // command line would give them: argv[1] to argv[argc - 1] as UTF-16 text.
 std::vector<std::u16string> commandLineArguments(int argc, char** argv);
 
+// The same as 8-bit text for the command-line tools: argv[1] to
+// argv[argc - 1] byte for byte where file names are bytes (Linux); the
+// wide command line as UTF-8 where argv would be in the ANSI code page and
+// lose what it lacks (Windows).
+std::vector<std::string> narrowArguments(int argc, char** argv);
+
 } // namespace platform

@@ -17,6 +17,11 @@ namespace platform {
 void setPrefix(const std::string& hostDirectory);
 std::string prefix();
 
+// True where the machine is a Wine-style prefix chosen when the program
+// starts; false where it is the machine the program runs on, and the prefix
+// functions do nothing.
+bool machineIsPrefix();
+
 // True when hostDirectory is a folder that holds drive_c or system.reg, as
 // a Wine-style prefix does.
 bool isPrefixFolder(const std::string& hostDirectory);

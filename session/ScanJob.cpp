@@ -3,6 +3,7 @@
 
 #include "finders/FileFinder.h"
 #include "finders/ValueObject.h"
+#include "platform/ComLibrary.h"
 #include "session/Defect.h"
 #include "session/ScanContext.h"
 #include "util/WorkerPool.h"
@@ -21,6 +22,7 @@ ScanJob::~ScanJob() {
 void ScanJob::startWorker() { workerThread = std::thread(scanThreadEntry, this); }
 
 int scanThreadEntry(ScanJob* job) {
+  platform::initializeComLibrary();
   job->run();
   return 0;
 }

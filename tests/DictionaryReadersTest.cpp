@@ -49,10 +49,19 @@ TEST(DictionaryReaders, EveryTerminatorEndsALine) {
   EXPECT_EQ(linesOf(testtext::utf16le(u"a\r\nb\rc\nd\u2028e\u2029f")),
             (Lines{u"a", u"", u"b", u"c", u"d", u"e", u"f"}));
   EXPECT_EQ(linesOf(testtext::utf16be(u"a\r\nb\u2029")), (Lines{u"a", u"", u"b"}));
+  EXPECT_EQ(linesOf(testtext::narrow("a\r\nb\rc\nd\n")), (Lines{u"a", u"", u"b", u"c", u"d"}));
+  EXPECT_EQ(linesOf(testtext::narrow("a\n\n")), (Lines{u"a", u""}));
+}
+
+TEST(DictionaryReaders, EightBitTextIsUtf8WhereTheAnsiCodePageIs) {
+  if (!testtext::ansiCodePageIsUtf8())
+    GTEST_SKIP() << testtext::kAnsiNotUtf8;
   // In 8-bit text only CR and LF end lines; U+2028 in UTF-8 is text.
   EXPECT_EQ(linesOf(testtext::narrow("a\r\nb\rc\nd\xE2\x80\xA8" "e")),
             (Lines{u"a", u"", u"b", u"c", u"d\u2028e"}));
-  EXPECT_EQ(linesOf(testtext::narrow("a\n\n")), (Lines{u"a", u""}));
+  // Invalid UTF-8 becomes U+FFFD.
+  EXPECT_EQ(linesOf(testtext::narrow("a\xC3(\xF0\x9F\x98\x80")),
+            (Lines{u"a\uFFFD(\U0001F600"}));
 }
 
 TEST(DictionaryReaders, ZeroEndsTheLineOrTheText) {
@@ -76,9 +85,6 @@ TEST(DictionaryReaders, UnitsAreKeptAsTheyAre) {
   const std::u16string odd = u"\xD800x\xDFFF\xFFFE\xFEFF";
   EXPECT_EQ(linesOf(testtext::utf16le(odd)), Lines{odd});
   EXPECT_EQ(linesOf(testtext::utf16be(odd)), Lines{odd});
-  // Invalid UTF-8 becomes U+FFFD.
-  EXPECT_EQ(linesOf(testtext::narrow("a\xC3(\xF0\x9F\x98\x80")),
-            (Lines{u"a\uFFFD(\U0001F600"}));
 }
 
 TEST(DictionaryReaders, LinesOfAnyLengthArriveWhole) {

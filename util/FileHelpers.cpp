@@ -7,6 +7,15 @@
 
 #include <vector>
 
+std::filesystem::path fsPath(const std::string& utf8Path) {
+  return std::filesystem::path(std::u8string(utf8Path.begin(), utf8Path.end()));
+}
+
+std::string utf8PathOf(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 bool fileExists(const std::string& utf8Path) {
   std::u16string path;
   if (!utf8ToWide(utf8Path, path))

@@ -5,7 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
+
+// A UTF-8 host path for std::filesystem and the file streams, and back: a
+// narrow string would be read in the ANSI code page on Windows.
+std::filesystem::path fsPath(const std::string& utf8Path);
+std::string utf8PathOf(const std::filesystem::path& path);
 
 // True when something exists at the UTF-8 path.
 bool fileExists(const std::string& utf8Path);

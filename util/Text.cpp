@@ -106,10 +106,6 @@ bool wideToUtf8(const std::u16string& text, std::string& out) {
   return true;
 }
 
-bool wideToAnsi(const std::u16string& text, std::string& out) {
-  return wideToUtf8(text, out);
-}
-
 void toUpperAscii(std::u16string& text) {
   for (char16_t& unit : text) {
     if (unit >= u'a' && unit <= u'z')

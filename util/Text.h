@@ -15,9 +15,6 @@ bool utf8ToWide(const std::string& text, std::u16string& out);
 // becomes U+FFFD). Same result rules as utf8ToWide.
 bool wideToUtf8(const std::u16string& text, std::string& out);
 
-// The ANSI code page of this platform is UTF-8: the same as wideToUtf8.
-bool wideToAnsi(const std::u16string& text, std::string& out);
-
 // Maps every unit from 'a' to 'z' to its upper-case letter; nothing else.
 void toUpperAscii(std::u16string& text);
 

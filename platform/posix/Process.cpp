@@ -115,6 +115,13 @@ bool markExecutable(const std::u16string& path) {
   return chmod(host->c_str(), info.st_mode | S_IXUSR | S_IXGRP | S_IXOTH) == 0;
 }
 
+std::vector<std::string> narrowArguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i)
+    arguments.push_back(argv[i] ? argv[i] : "");
+  return arguments;
+}
+
 std::vector<std::u16string> commandLineArguments(int argc, char** argv) {
   std::vector<std::u16string> arguments;
   for (int i = 1; i < argc; ++i) {

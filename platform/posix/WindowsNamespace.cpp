@@ -135,6 +135,8 @@ std::string prefix() {
   return *configuredPrefix;
 }
 
+bool machineIsPrefix() { return true; }
+
 bool isPrefixFolder(const std::string& hostDirectory) {
   std::error_code error;
   const std::filesystem::path folder(hostDirectory);

@@ -100,6 +100,16 @@ bool markExecutable(const std::u16string& path) {
   return !path.empty() && GetFileAttributesW(win::wide(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::vector<std::string> narrowArguments(int, char**) {
+  std::vector<std::string> arguments;
+  for (const std::u16string& argument : split(GetCommandLineW(), true)) {
+    std::string text;
+    win::wideToNarrow(argument, CP_UTF8, text);
+    arguments.push_back(text);
+  }
+  return arguments;
+}
+
 std::vector<std::u16string> commandLineArguments(int, char**) {
   // The C runtime's argv is in the ANSI code page; the wide command line
   // loses nothing.

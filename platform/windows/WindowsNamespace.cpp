@@ -28,6 +28,10 @@ void setPrefix(const std::string&) {}
 
 std::string prefix() { return std::string(); }
 
+bool machineIsPrefix() { return false; }
+
+bool isPrefixFolder(const std::string&) { return false; }
+
 std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
   std::string narrow;
   if (isAscii(windowsPath)) {

@@ -1,6 +1,8 @@
 // The Windows platform layer on the machine's own file system, registry,
 // resources and processes (under Wine in the test run): each test makes
 // what it reads in a folder of its own under the temporary folder.
+#include "platform/AnsiText.h"
+#include "platform/ComLibrary.h"
 #include "platform/Files.h"
 #include "platform/Guid.h"
 #include "platform/MappedFile.h"
@@ -18,6 +20,7 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -306,6 +309,44 @@ TEST(WindowsText, AnsiConversionsReportLoss) {
   EXPECT_FALSE(win::narrowToWide("\xC3(", CP_UTF8, wide));
   ASSERT_TRUE(win::narrowToWide("\xC3\xA9", CP_UTF8, wide));
   EXPECT_EQ(wide, u"\u00E9");
+}
+
+TEST(WindowsText, DictionaryRoundTripThroughTheAnsiCodePage) {
+  // A character of the code page comes back; one it lacks comes back as the
+  // code page's replacement, not as nothing and not as a failure.
+  wchar_t inPage = 0;
+  for (wchar_t candidate : {L'\u00E9', L'\u0436', L'\u03A9'}) {
+    BOOL lost = FALSE;
+    char byte[4];
+    if (WideCharToMultiByte(CP_ACP, 0, &candidate, 1, byte, sizeof byte, nullptr, &lost) == 1 &&
+        !lost) {
+      inPage = candidate;
+      break;
+    }
+  }
+  ASSERT_NE(inPage, 0) << "the ANSI code page holds none of the candidates";
+  const std::u16string text = u"key=" + std::u16string(1, char16_t(inPage)) + u"\u4E2D\u0F00";
+  std::string ansi;
+  ASSERT_TRUE(wideToAnsi(text, ansi));
+  std::u16string back;
+  ASSERT_TRUE(ansiToWide(ansi, back));
+  ASSERT_EQ(back.size(), text.size());
+  EXPECT_EQ(back.substr(0, 5), text.substr(0, 5));
+  EXPECT_NE(back.substr(5), text.substr(5));
+}
+
+TEST(WindowsCom, ThreadsEnterASingleThreadedApartment) {
+  APTTYPE type;
+  APTTYPEQUALIFIER qualifier;
+  std::thread([&] {
+    initializeComLibrary();
+    // A second apartment model on the same thread is refused: the first call
+    // chose the single-threaded one.
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
+    ASSERT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+  }).join();
+  // The first single-threaded apartment of a process is its main one.
+  EXPECT_TRUE(type == APTTYPE_STA || type == APTTYPE_MAINSTA) << type;
 }
 
 } // namespace

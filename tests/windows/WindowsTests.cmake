@@ -14,7 +14,7 @@ set(FENNICK_TESTS_PREFIX_LAYER
   WindowsInstallerTest WindowsNamespaceTest ZipFileFunctionsTest)
 set(FENNICK_TESTS_POSIX_LOCALE LocalizerTest PlatformLocaleTest ShippedDictionariesTest)
 set(FENNICK_TESTS_POSIX_RESOURCES ResourcesTest)
-set(FENNICK_TESTS_POSIX_TRUST AuthenticodeSamplesTest PEValidatorTest WinTrustTest)
+set(FENNICK_TESTS_POSIX_TRUST AuthenticodeSamplesTest PEValidatorTest RootListTest WinTrustTest)
 set(FENNICK_TESTS_NOT_ON_WINDOWS
   ${FENNICK_TESTS_PREFIX_LAYER} ${FENNICK_TESTS_POSIX_LOCALE}
   ${FENNICK_TESTS_POSIX_RESOURCES} ${FENNICK_TESTS_POSIX_TRUST})
@@ -43,12 +43,11 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "AMD64")
   add_test(NAME windows.verify-compare
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/verify-compare.sh
                    ${CMAKE_BINARY_DIR} ${FENNICK_LINUX_BUILD})
-  # tests/windows/scan-compare.sh (fennick-scan.exe against the Linux scan
-  # on one real prefix) is run by hand: the Linux scan plays the 32-bit
-  # program, and only the 64-bit Windows build runs under this Wine, so the
-  # two look into different program folders.
+  add_test(NAME windows.scan-compare
+           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/scan-compare.sh
+                   ${CMAKE_BINARY_DIR} ${FENNICK_LINUX_BUILD})
   # Each makes and ends its own Wine prefix; one at a time keeps the
   # machine's two cores for them.
-  set_tests_properties(windows.engine windows.verify-compare
+  set_tests_properties(windows.engine windows.verify-compare windows.scan-compare
                        PROPERTIES RUN_SERIAL TRUE)
 endif()

@@ -41,5 +41,21 @@ for criteria in "--hash=" "--hash=$vendor" "--hash=00000000000000000000000000000
     failures=$((failures + 1))
   fi
 done
+
+# A file name outside any single-byte ANSI code page reaches the Windows tool
+# whole (its arguments come from the wide command line), and both tools find
+# the vendor's signature in it.
+name=$'Gr\u00fc\u00dfe \u4e2d\u6587.exe'
+cp "$pe/orvia-pkcs9-64.exe" "$work/$name"
+linux=$(cd "$work" && FENNICK_TRUSTED_CERTS=$fixtures/trust/trusted \
+        "$linux_build/fennick-verify" --json --hash "$vendor" "$name" || true)
+windows=$(cd "$work" && wine "$windows_build/fennick-verify.exe" --json --hash "$vendor" "$name" \
+          2>/dev/null | tr -d '\r' || true)
+if ! grep -q '"resultName": "Affected"' <<<"$linux" ||
+   ! diff <(verdicts <<<"$linux") <(verdicts <<<"$windows") > "$work/diff"; then
+  echo "FAIL: the non-ASCII file name: Linux $linux, Windows $windows"
+  cat "$work/diff"
+  failures=$((failures + 1))
+fi
 ((failures == 0)) && echo "verify-compare: Windows and Linux verdicts agree"
 exit $((failures > 0))

@@ -7,6 +7,7 @@
 // written, -1 otherwise. Log lines go to fennick-tg.log in the temporary
 // folder, each "YYYY-MM-DD HH:MM:SS.mmm LEVEL tg: message".
 #include "config/FolderTokenTables.h"
+#include "platform/ComLibrary.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/SpecialFolders.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   platform::setProcessBitness(platform::ProcessBitness::Bits64);
 
   std::vector<std::u16string> arguments = platform::commandLineArguments(argc, argv);
+  platform::initializeComLibrary();
   if (arguments.empty()) {
     logLine("ERROR", "Insufficient arguments");
     return kFailure;
