@@ -8,6 +8,7 @@
 #include "platform/Files.h"
 #include "platform/Resources.h"
 #include "platform/WindowsNamespace.h"
+#include "session/PageCommands.h"
 #include "session/ScanContext.h"
 #include "util/Text.h"
 
@@ -311,13 +312,14 @@ void COrviaKeltoDlg::serveResource(WebKitURISchemeRequest* request) {
 
 void COrviaKeltoDlg::serveCommand(WebKitURISchemeRequest* request) {
   const char* uri = webkit_uri_scheme_request_get_uri(request);
-  std::optional<std::string> command = commandOfAddress(uri ? uri : "");
+  std::optional<std::string> name = commandOfAddress(uri ? uri : "");
+  std::optional<PageCommand> command =
+      name ? pageCommandByName(std::u16string(name->begin(), name->end())) : std::nullopt;
   if (!command) {
     finishNotFound(request);
     return;
   }
-  std::string answer;
-  if (*command == "quitApplication") {
+  if (*command == PageCommand::quitApplication) {
     // The question may wait long for the user: the page gets its (empty)
     // answer first, so it is not held in a request meanwhile.
     finishWithBytes(request, "", 0, "text/plain", false);
@@ -332,18 +334,8 @@ void COrviaKeltoDlg::serveCommand(WebKitURISchemeRequest* request) {
           this);
     return;
   }
-  if (*command == "getApplicationPath")
-    session->getApplicationPath();
-  else if (*command == "getUIStrings")
-    session->getUIStrings();
-  else if (*command == "quitApplicationWithoutConfirmation")
-    session->quitApplicationWithoutConfirmation();
-  else if (*command == "getScanProgress")
-    answer = std::to_string(session->getScanProgress());
-  else if (*command == "scanSystem")
-    session->scanSystem();
-  else if (*command == "getSystemScanResult")
-    session->getSystemScanResult();
+  std::int32_t value = runPageCommand(*session, *command);
+  std::string answer = pageCommandHasResult(*command) ? std::to_string(value) : std::string();
   finishWithBytes(request, answer.data(), answer.size(), "text/plain", true);
 }
 

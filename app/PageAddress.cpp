@@ -1,9 +1,9 @@
 // Parsing and rewriting of the page's addresses; see PageAddress.h.
 #include "app/PageAddress.h"
 
+#include "session/PageCommands.h"
 #include "util/Text.h"
 
-#include <array>
 #include <vector>
 
 namespace {
@@ -11,11 +11,6 @@ namespace {
 constexpr std::uint32_t kLargestResourceId = 65535;
 constexpr std::string_view kHtmlTypeName = "HTML";
 constexpr std::string_view kHtmlType = "23";
-
-constexpr std::array<std::string_view, 7> kCommands = {
-    "getApplicationPath",  "getUIStrings",    "quitApplication",
-    "quitApplicationWithoutConfirmation", "getScanProgress", "scanSystem",
-    "getSystemScanResult"};
 
 // "<scheme>:" at the start of uri, compared without case as URL schemes are.
 bool hasScheme(std::string_view uri, std::string_view scheme) {
@@ -256,10 +251,11 @@ std::optional<std::string> commandOfAddress(std::string_view uri) {
   size_t query = name.find_first_of("?#");
   if (query != std::string_view::npos)
     name = name.substr(0, query);
-  for (std::string_view command : kCommands)
-    if (name == command)
-      return std::string(command);
-  return std::nullopt;
+  // The names are ASCII; anything else names no command.
+  std::u16string wideName(name.begin(), name.end());
+  if (!pageCommandByName(wideName))
+    return std::nullopt;
+  return std::string(name);
 }
 
 std::optional<std::u16string> iconPathOfAddress(std::string_view uri) {

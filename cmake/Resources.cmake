@@ -43,7 +43,11 @@ if(WIN32)
   # Real Windows resources: a resource script compiled by windres into the
   # executables, read back with FindResourceW. Numeric types stay numbers,
   # named types are written as names.
-  string(REGEX REPLACE "([^ \n]+) ([0-9]+) ([^\n]+)" "\\2 \\1 \"\\3\"" resource_rc "${resource_lines}")
+  # The application icon (type 14, an icon group) is a picture here; on
+  # Windows an icon group is a directory of icon images, which the window's
+  # own resource script builds from the same picture (app/windows).
+  string(REGEX REPLACE "(^|\n)14 [0-9]+ [^\n]*" "" windows_resource_lines "${resource_lines}")
+  string(REGEX REPLACE "([^ \n]+) ([0-9]+) ([^\n]+)" "\\2 \\1 \"\\3\"" resource_rc "${windows_resource_lines}")
   set(resource_script ${CMAKE_BINARY_DIR}/resources/resources.rc)
   file(GENERATE OUTPUT ${resource_script} CONTENT "${resource_rc}")
   set_source_files_properties(${resource_script} PROPERTIES

@@ -136,8 +136,12 @@ void SessionController::quitApplicationWithoutConfirmation() {
     host.endDialog();
 }
 
+std::u16string resourceBase(const std::u16string& executablePath) {
+  return u"res://" + executablePath + u"/";
+}
+
 std::u16string applicationPathStatement(const std::u16string& executablePath) {
-  std::u16string base = escapeBackslashes(u"res://" + executablePath + u"/");
+  std::u16string base = escapeBackslashes(resourceBase(executablePath));
   // An apostrophe in the path would end the script string early.
   for (size_t at = base.find(u'\''); at != std::u16string::npos; at = base.find(u'\'', at + 2))
     base.insert(at, 1, u'\\');

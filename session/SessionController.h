@@ -15,6 +15,14 @@ class ScanContext;
 class ScanJob;
 class ScriptSink;
 
+// The page is the HTML resource 151 of the executable.
+inline constexpr std::uint32_t kPageResourceId = 151;
+
+// The executable's resource base as the page's host addresses it,
+// "res://<path>/"; an HTML resource of the executable is this base followed
+// by its id.
+std::u16string resourceBase(const std::u16string& executablePath);
+
 // The statement that hands the page the executable's resource base,
 // "setApplicationPath('res://<path>/');" with backslashes doubled and
 // apostrophes escaped.
