@@ -68,6 +68,11 @@ public:
   std::uint32_t lastError() const { return error; }
 
 private:
+  // The folder of a pattern "<folder>\*", with its separator; false (and
+  // the error set) for any other pattern.
+  bool patternFolder(const std::u16string& pattern, std::u16string& folder);
+  void sortEntries(); // the order findNext hands the entries out in
+
   std::vector<FindData> entries; // read whole by findFirst, sorted
   std::size_t next = 0;          // index of the entry findNext returns
   std::uint32_t endError = kErrorNoMoreFiles; // reported after the last entry

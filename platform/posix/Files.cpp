@@ -145,22 +145,12 @@ bool getFileIdentity(const std::u16string& path, FileIdentity& identity) {
   return true;
 }
 
-FileEnumeration::~FileEnumeration() { close(); }
-
-void FileEnumeration::close() {
-  entries.clear();
-  next = 0;
-}
-
 bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
   close();
-  // Only the pattern "<folder>\*" is served: every caller enumerates a whole folder.
-  if (pattern.size() < 2 || pattern.back() != u'*' ||
-      (pattern[pattern.size() - 2] != u'\\' && pattern[pattern.size() - 2] != u'/')) {
-    error = kErrorFileNotFound;
+  std::u16string folder;
+  if (!patternFolder(pattern, folder))
     return false;
-  }
-  std::u16string folder = pattern.substr(0, pattern.size() - 2);
+  folder.pop_back(); // the separator
   if (folder.empty())
     folder.assign(1, u'\\');
   std::optional<std::string> host = toHostPath(folder);
@@ -202,27 +192,12 @@ bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
     entries.push_back(std::move(found));
   }
   closedir(dir);
-  std::stable_sort(entries.begin(), entries.end(), [](const FindData& a, const FindData& b) {
-    std::u16string left = a.name, right = b.name;
-    toUpperAscii(left);
-    toUpperAscii(right);
-    return left != right ? left < right : a.name < b.name;
-  });
+  sortEntries();
   if (entries.empty()) {
     error = endError;
     return false;
   }
   return findNext(data);
-}
-
-bool FileEnumeration::findNext(FindData& data) {
-  if (next >= entries.size()) {
-    error = endError;
-    return false;
-  }
-  data = entries[next++];
-  error = kErrorSuccess;
-  return true;
 }
 
 WriteHandle::WriteHandle(const std::u16string& path) {

@@ -124,22 +124,11 @@ bool getFileIdentity(const std::u16string& path, FileIdentity& identity) {
   return !path.empty() && identityOf(path, identity);
 }
 
-FileEnumeration::~FileEnumeration() { close(); }
-
-void FileEnumeration::close() {
-  entries.clear();
-  next = 0;
-}
-
 bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
   close();
-  // Only the pattern "<folder>\*" is served: every caller enumerates a whole folder.
-  if (pattern.size() < 2 || pattern.back() != u'*' ||
-      (pattern[pattern.size() - 2] != u'\\' && pattern[pattern.size() - 2] != u'/')) {
-    error = kErrorFileNotFound;
+  std::u16string folder; // with its separator
+  if (!patternFolder(pattern, folder))
     return false;
-  }
-  const std::u16string folder = pattern.substr(0, pattern.size() - 1); // keeps the separator
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW(win::wide(pattern), &found);
   if (search == INVALID_HANDLE_VALUE) {
@@ -163,24 +152,9 @@ bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
   if (last != ERROR_NO_MORE_FILES)
     endError = last; // what was read so far still counts
   FindClose(search);
-  std::stable_sort(entries.begin(), entries.end(), [](const FindData& a, const FindData& b) {
-    std::u16string left = a.name, right = b.name;
-    toUpperAscii(left);
-    toUpperAscii(right);
-    return left != right ? left < right : a.name < b.name;
-  });
+  sortEntries();
   error = kErrorSuccess;
   return findNext(data);
-}
-
-bool FileEnumeration::findNext(FindData& data) {
-  if (next >= entries.size()) {
-    error = endError;
-    return false;
-  }
-  data = entries[next++];
-  error = kErrorSuccess;
-  return true;
 }
 
 WriteHandle::WriteHandle(const std::u16string& path) {

@@ -10,19 +10,6 @@
 
 namespace platform {
 
-bool RegistryValue::text(std::u16string& out) const {
-  if (type != kRegSz && type != kRegExpandSz && type != kRegMultiSz)
-    return false;
-  out.clear();
-  for (size_t i = 0; i + 1 < data.size(); i += 2) {
-    char16_t unit = char16_t(data[i] | (data[i + 1] << 8));
-    if (unit == 0)
-      break;
-    out.push_back(unit);
-  }
-  return true;
-}
-
 std::shared_ptr<const RegistryHive> loadRegistryHive(RegistryRoot) { return nullptr; }
 
 bool readRegistryValue(RegistryRoot root, std::u16string_view keyPath,
