@@ -9,6 +9,7 @@
 // Exit status: 0 nothing affected, 1 a product is affected, 2 usage error,
 // a machine that is no Wine-style prefix, or a scan that could not run.
 
+#include "cli/PrefixFolder.h"
 #include "FennickVersion.h"
 #include "finders/ProductRecord.h"
 #include "finders/ValueObject.h"
@@ -91,23 +92,8 @@ bool checkPrefix(const std::optional<std::string>& chosen) {
                stderr);
     return false;
   }
-  const std::string folder = chosen ? *chosen : platform::prefix();
-  std::error_code error;
-  if (!std::filesystem::is_directory(fsPath(folder), error)) {
-    std::fprintf(stderr,
-                 "fennick-scan: the prefix folder %s does not exist; choose the machine to scan "
-                 "with --prefix DIR or WINEPREFIX\n",
-                 folder.c_str());
-    return false;
-  }
-  if (!platform::isPrefixFolder(folder)) {
-    std::fprintf(stderr,
-                 "fennick-scan: %s is not a Wine-style prefix (it holds neither drive_c nor "
-                 "system.reg); choose the machine to scan with --prefix DIR or WINEPREFIX\n",
-                 folder.c_str());
-    return false;
-  }
-  return true;
+  return checkPrefixFolder("fennick-scan", chosen ? *chosen : platform::prefix(),
+                           "choose the machine to scan with");
 }
 
 bool parseOptions(int argc, char** argv, Options& options) {

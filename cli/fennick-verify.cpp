@@ -23,6 +23,7 @@
 // set, JSON always in UTF-8. Exit status: 0 when no file is affected, 1 when
 // one is, 2 for a usage error, a --prefix that is no Wine-style prefix or an
 // unreadable configuration.
+#include "cli/PrefixFolder.h"
 #include "config/ConfigDate.h"
 #include "config/ScanConfig.h"
 #include "FennickVersion.h"
@@ -110,22 +111,7 @@ bool checkPrefix(const std::string& folder) {
                stderr);
     return false;
   }
-  std::error_code error;
-  if (!std::filesystem::is_directory(fsPath(folder), error)) {
-    std::fprintf(stderr,
-                 "fennick-verify: the prefix folder %s does not exist; choose another with "
-                 "--prefix DIR or WINEPREFIX\n",
-                 folder.c_str());
-    return false;
-  }
-  if (!platform::isPrefixFolder(folder)) {
-    std::fprintf(stderr,
-                 "fennick-verify: %s is not a Wine-style prefix (it holds neither drive_c nor "
-                 "system.reg); choose another with --prefix DIR or WINEPREFIX\n",
-                 folder.c_str());
-    return false;
-  }
-  return true;
+  return checkPrefixFolder("fennick-verify", folder, "choose another with");
 }
 
 std::u16string wide(const std::string& text) {
