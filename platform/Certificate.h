@@ -14,7 +14,7 @@
 
 namespace platform {
 
-class CertificateImpl; // the decoded certificate; platform/CertificateImpl.h
+class CertificateImpl; // the decoded certificate; platform/posix/trust/CertificateImpl.h
 
 class Certificate {
 public:

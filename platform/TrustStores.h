@@ -32,7 +32,7 @@ struct TrustStoreLocations {
   static TrustStoreLocations fromEnvironment();
 };
 
-class TrustStores; // platform/TrustStoresImpl.h
+class TrustStores; // platform/posix/trust/TrustStoresImpl.h
 
 // Loads the stores. Files that cannot be read and objects that cannot be
 // decoded are skipped.

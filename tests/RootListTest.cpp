@@ -2,11 +2,11 @@
 // gives each root its usages and dates; a copy that does not verify is not
 // used; and a listed root vouches for a chain only for its usages and within
 // its dates, with time-stamps dating a signature as the platform dates it.
-#include "platform/CertificateImpl.h"
+#include "platform/posix/trust/CertificateImpl.h"
 #include "platform/Resources.h"
-#include "platform/RootProgramList.h"
+#include "platform/posix/trust/RootProgramList.h"
 #include "platform/TrustStatus.h"
-#include "platform/TrustStoresImpl.h"
+#include "platform/posix/trust/TrustStoresImpl.h"
 #include "platform/WinTrust.h"
 
 #include "AuthenticodeFixtures.h"

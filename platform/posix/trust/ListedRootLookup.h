@@ -5,7 +5,7 @@
 // cost a process more than most of its checks. Platform code only.
 #pragma once
 
-#include "platform/OpenSslPtr.h"
+#include "platform/posix/trust/OpenSslPtr.h"
 
 #include <cstdint>
 #include <map>

@@ -1,7 +1,7 @@
 // MD5 and SHA-1 on OpenSSL's EVP interface (both are in the default provider).
 #include "platform/Digest.h"
 
-#include "platform/OpenSslPtr.h"
+#include "platform/posix/trust/OpenSslPtr.h"
 
 namespace platform {
 

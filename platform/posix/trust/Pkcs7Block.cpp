@@ -1,9 +1,9 @@
 // PKCS#7 signature blocks and RSA verification on OpenSSL.
 #include "platform/Pkcs7Block.h"
 
-#include "platform/CertificateImpl.h"
-#include "platform/OpenSslPtr.h"
-#include "platform/SignedData.h"
+#include "platform/posix/trust/CertificateImpl.h"
+#include "platform/posix/trust/OpenSslPtr.h"
+#include "platform/posix/trust/SignedData.h"
 
 #include <openssl/rsa.h>
 

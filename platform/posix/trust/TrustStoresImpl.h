@@ -1,9 +1,9 @@
 // The inside of the trust stores; for platform sources only.
 #pragma once
 
-#include "platform/ListedRootLookup.h"
-#include "platform/OpenSslPtr.h"
-#include "platform/RootProgramList.h"
+#include "platform/posix/trust/ListedRootLookup.h"
+#include "platform/posix/trust/OpenSslPtr.h"
+#include "platform/posix/trust/RootProgramList.h"
 #include "platform/TrustStores.h"
 
 #include <map>

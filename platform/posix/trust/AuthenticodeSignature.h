@@ -4,7 +4,7 @@
 // RFC 3161 time-stamp tokens).
 #pragma once
 
-#include "platform/OpenSslPtr.h"
+#include "platform/posix/trust/OpenSslPtr.h"
 #include "util/FileTime.h"
 
 #include <cstdint>

@@ -4,7 +4,7 @@
 // blocks of signed images and their time-stamp tokens; platform code only.
 #pragma once
 
-#include "platform/OpenSslPtr.h"
+#include "platform/posix/trust/OpenSslPtr.h"
 
 #include <cstdint>
 #include <span>

@@ -1,7 +1,7 @@
 // The DER element reader on OpenSSL's ASN1_get_object.
-#include "platform/Der.h"
+#include "platform/posix/trust/Der.h"
 
-#include "platform/OpenSslPtr.h"
+#include "platform/posix/trust/OpenSslPtr.h"
 
 #include <openssl/objects.h>
 

@@ -5,7 +5,7 @@
 // vendor's roots that the list itself names. Platform code only.
 #pragma once
 
-#include "platform/OpenSslPtr.h"
+#include "platform/posix/trust/OpenSslPtr.h"
 #include "util/FileTime.h"
 
 #include <array>

@@ -1,8 +1,8 @@
 // Loading the certificate stores: the root list built into the program (or
 // its newer copy) and files and folders of PEM or DER.
-#include "platform/TrustStoresImpl.h"
+#include "platform/posix/trust/TrustStoresImpl.h"
 
-#include "platform/CertificateImpl.h"
+#include "platform/posix/trust/CertificateImpl.h"
 #include "platform/Resources.h"
 
 #include <openssl/pem.h>

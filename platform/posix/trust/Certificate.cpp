@@ -2,7 +2,7 @@
 // certificate hash.
 #include "platform/Certificate.h"
 
-#include "platform/CertificateImpl.h"
+#include "platform/posix/trust/CertificateImpl.h"
 #include "util/Text.h"
 
 #include <openssl/objects.h>

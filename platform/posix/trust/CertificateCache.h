@@ -5,7 +5,7 @@
 // what it has decoded, and so does this one.
 #pragma once
 
-#include "platform/OpenSslPtr.h"
+#include "platform/posix/trust/OpenSslPtr.h"
 
 #include <cstdint>
 #include <span>

@@ -1,10 +1,10 @@
 // Reading and verifying the platform's list of trusted roots.
-#include "platform/RootProgramList.h"
+#include "platform/posix/trust/RootProgramList.h"
 
-#include "platform/AuthenticodeSignature.h"
-#include "platform/CertificateImpl.h"
-#include "platform/Der.h"
-#include "platform/SignedData.h"
+#include "platform/posix/trust/AuthenticodeSignature.h"
+#include "platform/posix/trust/CertificateImpl.h"
+#include "platform/posix/trust/Der.h"
+#include "platform/posix/trust/SignedData.h"
 
 #include <openssl/objects.h>
 #include <openssl/pem.h>

@@ -1,6 +1,6 @@
 // Chain building on OpenSSL's verifier, with the platform's stores and the
 // error precedence of its Authenticode policy.
-#include "platform/CertificateChain.h"
+#include "platform/posix/trust/CertificateChain.h"
 
 #include "platform/TrustStatus.h"
 

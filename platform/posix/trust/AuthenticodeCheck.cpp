@@ -15,11 +15,11 @@
 //   data appended behind a signed image breaks its digest.
 #include "platform/AuthenticodeCheck.h"
 
-#include "platform/AuthenticodeSignature.h"
-#include "platform/CertificateChain.h"
-#include "platform/CertificateImpl.h"
+#include "platform/posix/trust/AuthenticodeSignature.h"
+#include "platform/posix/trust/CertificateChain.h"
+#include "platform/posix/trust/CertificateImpl.h"
 #include "platform/PeImage.h"
-#include "platform/TrustStoresImpl.h"
+#include "platform/posix/trust/TrustStoresImpl.h"
 
 #include <optional>
 

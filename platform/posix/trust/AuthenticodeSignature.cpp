@@ -1,7 +1,7 @@
 // Decoding and verifying the Authenticode SignedData and its time-stamps.
-#include "platform/AuthenticodeSignature.h"
+#include "platform/posix/trust/AuthenticodeSignature.h"
 
-#include "platform/SignedData.h"
+#include "platform/posix/trust/SignedData.h"
 #include "util/Calendar.h"
 
 #include <openssl/objects.h>

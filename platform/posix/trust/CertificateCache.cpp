@@ -1,8 +1,8 @@
 // The certificate cache: a map from encoding to decoded certificate, cleared
 // when it grows past a bound.
-#include "platform/CertificateCache.h"
+#include "platform/posix/trust/CertificateCache.h"
 
-#include "platform/CertificateImpl.h"
+#include "platform/posix/trust/CertificateImpl.h"
 
 #include <mutex>
 #include <string>

@@ -1,9 +1,9 @@
 // The SignedData walk: one element at a time with ASN1_get_object, each
 // part decoded by OpenSSL where it is needed.
-#include "platform/SignedData.h"
+#include "platform/posix/trust/SignedData.h"
 
-#include "platform/CertificateCache.h"
-#include "platform/Der.h"
+#include "platform/posix/trust/CertificateCache.h"
+#include "platform/posix/trust/Der.h"
 
 #include <openssl/objects.h>
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/Certificate.h"
-#include "platform/OpenSslPtr.h"
+#include "platform/posix/trust/OpenSslPtr.h"
 
 #include <cstdint>
 #include <span>

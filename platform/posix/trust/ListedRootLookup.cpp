@@ -1,8 +1,8 @@
 // The lazy lookup of the listed roots on OpenSSL's X509_LOOKUP_METHOD.
-#include "platform/ListedRootLookup.h"
+#include "platform/posix/trust/ListedRootLookup.h"
 
-#include "platform/Der.h"
-#include "platform/RootProgramList.h"
+#include "platform/posix/trust/Der.h"
+#include "platform/posix/trust/RootProgramList.h"
 
 namespace platform {
 namespace {

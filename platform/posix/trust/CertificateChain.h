@@ -3,8 +3,8 @@
 // one usage, and the status the platform gives for it.
 #pragma once
 
-#include "platform/OpenSslPtr.h"
-#include "platform/TrustStoresImpl.h"
+#include "platform/posix/trust/OpenSslPtr.h"
+#include "platform/posix/trust/TrustStoresImpl.h"
 
 #include <cstdint>
 #include <ctime>
