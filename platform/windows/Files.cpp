@@ -187,6 +187,29 @@ bool WriteHandle::write(std::span<const std::uint8_t> bytes) {
   return true;
 }
 
+bool appendToFile(const std::u16string& path, std::span<const std::uint8_t> bytes) {
+  // The reparse point itself is opened, never what it leads to, and refused.
+  HANDLE file = CreateFileW(win::wide(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  BY_HANDLE_FILE_INFORMATION information{};
+  bool ok = GetFileInformationByHandle(file, &information) &&
+            (information.dwFileAttributes &
+             (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+            GetFileType(file) == FILE_TYPE_DISK;
+  while (ok && !bytes.empty()) {
+    const DWORD piece = DWORD(std::min<std::size_t>(bytes.size(), 1u << 30));
+    DWORD written = 0;
+    ok = WriteFile(file, bytes.data(), piece, &written, nullptr) && written != 0;
+    if (ok)
+      bytes = bytes.subspan(written);
+  }
+  CloseHandle(file);
+  return ok;
+}
+
 bool deleteFile(const std::u16string& path) { return DeleteFileW(win::wide(path)) != 0; }
 
 bool removeDirectory(const std::u16string& path) {

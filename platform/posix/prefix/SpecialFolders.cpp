@@ -32,7 +32,7 @@ bool isProfileName(const std::u16string& name) {
 // user's registry (which Wine writes at every start), else the one folder
 // under C:\users that is no shared profile. Never the name of the account
 // running this tool: the prefix may belong to someone else. Empty when the
-// prefix has no user profile, or several and no record of which is his.
+// prefix has no user profile, or several and no record of which is the user's.
 std::u16string profileFolder() {
   RegistryValue value;
   std::u16string text;
