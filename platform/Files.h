@@ -39,6 +39,23 @@ struct FileIdentity {
 // serial number and file index); false when nothing is there.
 bool getFileIdentity(const std::u16string& path, FileIdentity& identity);
 
+// What the file system tells of a file's contents without reading them:
+// which file it is, its size, and the times of its last write and last
+// change (in units the host chooses). A file whose state is the same before
+// and after it was read was not written in between, as far as the times'
+// resolution lets that be seen.
+struct FileState {
+  bool exists = false;
+  FileIdentity identity;
+  std::uint64_t size = 0;
+  std::int64_t writeTime = 0;
+  std::int64_t changeTime = 0;
+  friend bool operator==(const FileState&, const FileState&) = default;
+};
+
+// The state of what path leads to; exists false when nothing is there.
+FileState getFileState(const std::u16string& path);
+
 // One entry of a directory enumeration.
 struct FindData {
   std::u16string name;     // the host's name as it is

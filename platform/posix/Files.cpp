@@ -141,6 +141,21 @@ bool getFileIdentity(const std::u16string& path, FileIdentity& identity) {
   return true;
 }
 
+FileState getFileState(const std::u16string& path) {
+  std::optional<std::string> host = toHostPath(path);
+  struct stat info;
+  FileState state;
+  if (!host || stat(host->c_str(), &info) != 0)
+    return state;
+  constexpr std::int64_t kNanoseconds = 1000000000;
+  state.exists = true;
+  state.identity = {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
+  state.size = std::uint64_t(info.st_size);
+  state.writeTime = std::int64_t(info.st_mtim.tv_sec) * kNanoseconds + info.st_mtim.tv_nsec;
+  state.changeTime = std::int64_t(info.st_ctim.tv_sec) * kNanoseconds + info.st_ctim.tv_nsec;
+  return state;
+}
+
 bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
   close();
   std::u16string folder;

@@ -124,6 +124,27 @@ bool getFileIdentity(const std::u16string& path, FileIdentity& identity) {
   return !path.empty() && identityOf(path, identity);
 }
 
+FileState getFileState(const std::u16string& path) {
+  FileState state;
+  if (path.empty())
+    return state;
+  FileHandle file(CreateFileW(win::wide(path), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  FILE_BASIC_INFO basic;
+  if (file.handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.handle, &info) ||
+      !GetFileInformationByHandleEx(file.handle, FileBasicInfo, &basic, sizeof basic))
+    return state;
+  state.exists = true;
+  state.identity.volume = info.dwVolumeSerialNumber;
+  state.identity.index = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  state.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  state.writeTime = basic.LastWriteTime.QuadPart;
+  state.changeTime = basic.ChangeTime.QuadPart;
+  return state;
+}
+
 bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
   close();
   std::u16string folder; // with its separator
