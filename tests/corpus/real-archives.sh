@@ -36,7 +36,9 @@ npm_packages=(
 )
 
 signed() { # archive: true when it holds a META-INF/ signature file
-  unzip -Z1 "$1" 2>/dev/null | grep -qE '^META-INF/[^/]+\.[Ss][Ff]$'
+  local names
+  names=$(unzip -Z1 "$1" 2>/dev/null) || return 1
+  grep -qE '^META-INF/[^/]+\.[Ss][Ff]$' <<<"$names"
 }
 
 # Keeps the signed archives of one downloaded package under its name.
@@ -88,14 +90,11 @@ EOF
 # Explained differences, by the archive's own traits (checked in order);
 # each names both verdicts and the reason.
 explain() { # archive mine theirs
-  local archive=$1 mine=$2 theirs=$3
-  if [[ $mine == broken && $theirs == verified ]] &&
-     grep -qvE '^META-INF/|/$' <<<"$(first_member "$archive")" &&
-     ! unzip -p "$archive" 'META-INF/MANIFEST.MF' | tr -d '\r' |
-       grep -qxF "Name: $(first_member "$archive")"; then
-    echo "a member the manifest does not list comes before the listed ones; jarsigner verifies the rest and warns"
-  elif [[ $mine == broken && $theirs == verified ]] &&
-       unzip -p "$archive" 'META-INF/MANIFEST.MF' | tr -d '\r' | grep -q '^Name: META-INF/'; then
+  local archive=$1 mine=$2 theirs=$3 manifest
+  manifest=$(manifest_names "$archive")
+  if [[ $mine == broken && $theirs == verified ]] && unlisted_early "$archive" "$manifest"; then
+    echo "a member the manifest does not list comes before a listed one, which ends the member walk; jarsigner verifies the rest and warns"
+  elif [[ $mine == broken && $theirs == verified ]] && grep -q '^Name: META-INF/' <<<"$manifest"; then
     echo "the manifest lists members under META-INF/, which the member walk passes over, so they are never matched"
   elif [[ $mine == broken && $theirs == verified ]] && sections_disagree "$archive"; then
     echo "the signature file's whole-manifest digest matches but its section digests are not those of the manifest's sections; jarsigner needs no section digest once the whole manifest matches"
@@ -136,10 +135,30 @@ sys.exit(1)
 EOF
 }
 
-# The first member in central-directory order outside META-INF/ that is no
-# folder.
-first_member() {
-  unzip -Z1 "$1" | grep -vE '^META-INF/|/$' | head -n 1
+# The manifest's lines with their continuations joined. Outputs are read
+# whole, never piped into grep -q, whose early exit would fail the pipeline
+# under pipefail.
+manifest_names() { # archive
+  local text
+  text=$(unzip -p "$1" 'META-INF/MANIFEST.MF' | tr -d '\r')
+  awk 'NR > 1 && /^ / { printf "%s", substr($0, 2); next } NR > 1 { print "" } { printf "%s", $0 }
+       END { print "" }' <<<"$text"
+}
+
+# True when a member outside META-INF/ that the manifest does not list comes
+# before one it lists, in central-directory order.
+unlisted_early() { # archive manifest
+  local names name unlisted=0
+  names=$(unzip -Z1 "$1")
+  while IFS= read -r name; do
+    [[ $name == META-INF/* || $name == */ ]] && continue
+    if grep -qxF "Name: $name" <<<"$2"; then
+      ((unlisted)) && return 0
+    else
+      unlisted=1
+    fi
+  done <<<"$names"
+  return 1
 }
 
 total=0
