@@ -91,4 +91,17 @@ if ! diff "$out/linux.lines" "$out/windows.lines"; then
   echo "FAIL: fennick-scan.exe and fennick-scan differ on the same prefix"
   exit 1
 fi
+
+# A scheduled rerun that keeps its report in the same file replaces it.
+rm -f "$WINEPREFIX/drive_c/Defects copy.log"
+for run in first second; do
+  status=0
+  wine "$windows_build/fennick-scan.exe" --report 'C:\Defects copy.log' >/dev/null \
+    2>"$out/report-$run.err" || status=$?
+  if ((status != 1)) || [[ ! -s "$WINEPREFIX/drive_c/Defects copy.log" ]]; then
+    echo "FAIL: the $run scan with the same --report ended with status $status"
+    cat "$out/report-$run.err"
+    exit 1
+  fi
+done
 echo "scan-compare: the same results from both scans"

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -54,13 +55,18 @@ void logLine(const char* level, std::string message, std::u16string_view argumen
   std::optional<std::string> logPath = platform::toHostPath(platform::getTempPath() + u"fennick-tg.log");
   if (!logPath)
     return;
-  std::ofstream log(*logPath, std::ios::app | std::ios::binary);
+  // The host path is UTF-8: a file-system path made of it opens under its
+  // wide name on Windows, where a narrow name would be read in the ANSI
+  // code page and a user name outside it would lose the log.
+  std::ofstream log(std::filesystem::path(std::u8string(logPath->begin(), logPath->end())),
+                    std::ios::app | std::ios::binary);
   log << line << message;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+  platform::failCriticalErrorsSilently();
   platform::setProcessBitness(platform::ProcessBitness::Bits64);
 
   std::vector<std::u16string> arguments = platform::commandLineArguments(argc, argv);
