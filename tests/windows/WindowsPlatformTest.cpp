@@ -18,6 +18,7 @@
 #include "platform/ZipFileFunctions.h"
 #include "platform/windows/WideText.h"
 #include "util/Text.h"
+#include "util/WorkerPool.h"
 
 #include <windows.h>
 
@@ -591,6 +592,27 @@ TEST(WindowsCom, ThreadsEnterASingleThreadedApartment) {
   }).join();
   // The first single-threaded apartment of a process is its main one.
   EXPECT_TRUE(type == APTTYPE_STA || type == APTTYPE_MAINSTA) << type;
+}
+
+TEST(WindowsCom, EveryCheckingThreadWorksInAnApartmentOfItsOwn) {
+  constexpr std::size_t kPieces = 16;
+  std::vector<HRESULT> apartments(kPieces, E_FAIL);
+  std::vector<APTTYPE> types(kPieces, APTTYPE_CURRENT);
+  std::vector<DWORD> threads(kPieces, 0);
+  runOnWorkers(
+      kPieces, 4,
+      [&](std::size_t i) {
+        APTTYPEQUALIFIER qualifier;
+        apartments[i] = CoGetApartmentType(&types[i], &qualifier);
+        threads[i] = GetCurrentThreadId();
+        Sleep(5); // every thread gets some of the work
+      },
+      [](std::size_t) {});
+  for (std::size_t i = 0; i < kPieces; ++i) {
+    EXPECT_EQ(apartments[i], S_OK) << i;
+    EXPECT_TRUE(types[i] == APTTYPE_STA || types[i] == APTTYPE_MAINSTA) << i << " " << types[i];
+    EXPECT_NE(threads[i], GetCurrentThreadId()) << i;
+  }
 }
 
 TEST(WindowsCom, AnApartmentOfAThreadIsLeftWhenItGoes) {
