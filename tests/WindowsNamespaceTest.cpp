@@ -20,6 +20,8 @@ TEST(WindowsNamespace, DrivesMapThroughDosdevices) {
   EXPECT_EQ(platform::toHostPath(u"Z:\\tmp\\x"), "/tmp/x");
   EXPECT_FALSE(platform::toHostPath(u"Q:\\x").has_value());
   EXPECT_FALSE(platform::toHostPath(u"\\\\server\\share\\x").has_value());
+  EXPECT_FALSE(platform::toHostPath(u"//server/share/x").has_value());
+  EXPECT_FALSE(platform::toHostPath(u"\\\\?\\UNC\\server\\share\\x").has_value());
 }
 
 TEST(WindowsNamespace, DriveCWithoutDosdevicesFallsBackToDriveFolder) {

@@ -151,9 +151,12 @@ std::optional<std::string> driveRoot(char16_t letter) {
 
 std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
   std::u16string path = windowsPath;
-  if (path.rfind(u"\\\\?\\", 0) == 0)
+  bool longForm = path.rfind(u"\\\\?\\", 0) == 0;
+  if (longForm)
     path.erase(0, 4);
-  if (path.rfind(u"\\\\", 0) == 0 || path.rfind(u"//", 0) == 0)
+  std::u16string head = path.substr(0, 4);
+  toUpperAscii(head);
+  if (path.rfind(u"\\\\", 0) == 0 || path.rfind(u"//", 0) == 0 || (longForm && head == u"UNC\\"))
     return std::nullopt; // UNC paths name no drive of this machine
   char16_t drive = currentDrive();
   size_t start = 0;
