@@ -21,21 +21,22 @@ const std::u16string& systemWindowsFolder() {
   return folder;
 }
 
-// GetFullPathNameW of path, or path itself when the call fails.
-std::u16string fullPathName(const std::u16string& path) {
+} // namespace
+
+bool fullPathName(const std::u16string& path, std::u16string& full) {
   std::vector<wchar_t> buffer(MAX_PATH);
   for (int attempt = 0; attempt < 3; ++attempt) {
     const DWORD length = GetFullPathNameW(wide(path), DWORD(buffer.size()), buffer.data(), nullptr);
     if (length == 0)
-      break;
-    if (length < buffer.size())
-      return fromWide(buffer.data(), length);
+      return false;
+    if (length < buffer.size()) {
+      full = fromWide(buffer.data(), length);
+      return true;
+    }
     buffer.resize(length); // the size it needs, terminator included
   }
-  return path;
+  return false;
 }
-
-} // namespace
 
 bool fileSystemRedirected() {
   static const bool redirected = [] {
@@ -51,7 +52,8 @@ std::wstring filePath(const std::u16string& path) {
   const bool redirected = fileSystemRedirected();
   if (path.empty() || (!redirected && path.size() < kLongPathLength))
     return std::wstring(wide(path));
-  std::u16string full = fullPathName(path);
+  std::u16string full = path;
+  fullPathName(path, full); // a path the call refuses goes on as it is
   if (redirected)
     full = throughSysnative(full, systemWindowsFolder());
   if (full.size() >= kLongPathLength)

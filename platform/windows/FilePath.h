@@ -20,4 +20,9 @@ bool fileSystemRedirected();
 // GetFullPathNameW first.
 std::wstring filePath(const std::u16string& path);
 
+// GetFullPathNameW of path, as long as it comes ("." and ".." resolved, "/"
+// made "\", a relative path taken from the current folder); false when the
+// call fails.
+bool fullPathName(const std::u16string& path, std::u16string& full);
+
 } // namespace platform::win

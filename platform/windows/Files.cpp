@@ -313,18 +313,9 @@ std::uint32_t createLongDirectory(const std::u16string& full) {
 std::uint32_t shCreateDirectoryEx(const std::u16string& path) {
   // The call wants a full path; a relative one would be taken from the
   // current folder, which is nothing the system names.
-  std::u16string full = path;
-  {
-    std::vector<wchar_t> buffer(MAX_PATH * 4);
-    DWORD length = GetFullPathNameW(win::wide(path), DWORD(buffer.size()), buffer.data(), nullptr);
-    if (length >= buffer.size()) {
-      buffer.resize(length);
-      length = GetFullPathNameW(win::wide(path), DWORD(buffer.size()), buffer.data(), nullptr);
-    }
-    if (length == 0 || length >= buffer.size())
-      return ERROR_BAD_PATHNAME;
-    full = win::fromWide(buffer.data(), length);
-  }
+  std::u16string full;
+  if (!win::fullPathName(path, full))
+    return ERROR_BAD_PATHNAME;
   while (full.size() > rootLength(full) && full.back() == u'\\')
     full.pop_back();
   if (full.size() >= kLongPathLength)

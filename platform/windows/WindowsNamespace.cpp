@@ -84,17 +84,8 @@ std::u16string absoluteWindowsPath(const std::string& path) {
     return given;
   // The system's own rules: "\\server\share\..." and "\\?\..." keep their
   // leading separators, "." and ".." are resolved, "/" becomes "\".
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const DWORD length = GetFullPathNameW(win::wide(given), DWORD(buffer.size()), buffer.data(),
-                                          nullptr);
-    if (length == 0)
-      break;
-    if (length < buffer.size())
-      return win::fromWide(buffer.data(), length);
-    buffer.resize(length);
-  }
-  return given;
+  std::u16string full;
+  return win::fullPathName(given, full) ? full : given;
 }
 
 std::optional<std::string> driveRoot(char16_t letter) {
