@@ -5,11 +5,10 @@
 # Wine's msiexec from a package that wixl builds, and the vendor's test root
 # put into the prefix's Root store. Both scans must give the same JSON.
 #
-# The Linux scan sees the machine as the 32-bit product does (Program Files
-# (x86), SysWOW64); this Wine runs only the 64-bit build, which sees Program
-# Files and System32. So the demonstration's 32-bit folders are copied to
-# their 64-bit places as well, and both results are compared with the 32-bit
-# folder names read as the 64-bit ones.
+# Both scans see the machine as the 32-bit product does (Program Files
+# (x86), SysWOW64, and the 64-bit folders through the folder-token helper):
+# the 64-bit build that this Wine runs looks where the 32-bit one would, so
+# both give the same paths.
 # Usage: scan-compare.sh WINDOWS-BUILD-DIR LINUX-BUILD-DIR
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -29,8 +28,6 @@ wineserver -w
 # installation below.
 FENNICK_BINARY_DIR=$linux_build "$source_dir/tools/make-demo-prefix" "$out/demo" >/dev/null
 cp -a "$out/demo/drive_c/." "$WINEPREFIX/drive_c/"
-cp -a "$WINEPREFIX/drive_c/Program Files (x86)/." "$WINEPREFIX/drive_c/Program Files/"
-cp -a "$WINEPREFIX/drive_c/windows/syswow64/OrviaPelliton" "$WINEPREFIX/drive_c/windows/system32/"
 
 # The Windows Installer product of the demonstration machine, installed for
 # real: its product code, its folder and one file as the installer's own.
@@ -69,11 +66,9 @@ bash "$(dirname "$0")/add-wine-roots.sh" "$out/demo/trusted"
 linux=$(FENNICK_TRUSTED_CERTS=$out/demo/trusted "$linux_build/fennick-scan" --prefix "$WINEPREFIX" --json || true)
 windows=$(wine "$windows_build/fennick-scan.exe" --json 2>/dev/null | tr -d '\r' || true)
 # The result as sorted lines: each product's name with its section, and
-# each of its fields and files with its name; then the counts. The order of
-# a product's files follows their paths, which the renaming above changes.
-as_64bit() { sed -e 's/Program Files (x86)/Program Files/g' -e 's/\\\\syswow64\\\\/\\\\system32\\\\/g'; }
+# each of its fields and files with its name; then the counts.
 canonical() {
-  as_64bit | grep -o '"affected"\|"upToDate"\|"\(name\|id\|updateLink\)": "[^"]*"\|"[A-Z]:[^"]*"\|"\(filesListed\|filesChecked\|defects\)": [0-9]*\|"report": [^,}]*' |
+  grep -o '"affected"\|"upToDate"\|"\(name\|id\|updateLink\)": "[^"]*"\|"[A-Z]:[^"]*"\|"\(filesListed\|filesChecked\|defects\)": [0-9]*\|"report": [^,}]*' |
     awk '/^"(affected|upToDate)"$/ { section = $0; next }
          /^"name"/ { product = section " " $0; print product; next }
          /^"(id|updateLink)"/ || /^"[A-Z]:/ { print product " " $0; next }
@@ -91,4 +86,17 @@ if ! diff "$out/linux.lines" "$out/windows.lines"; then
   echo "FAIL: fennick-scan.exe and fennick-scan differ on the same prefix"
   exit 1
 fi
+
+# A scheduled rerun that keeps its report in the same file replaces it.
+rm -f "$WINEPREFIX/drive_c/Defects copy.log"
+for run in first second; do
+  status=0
+  wine "$windows_build/fennick-scan.exe" --report 'C:\Defects copy.log' >/dev/null \
+    2>"$out/report-$run.err" || status=$?
+  if ((status != 1)) || [[ ! -s "$WINEPREFIX/drive_c/Defects copy.log" ]]; then
+    echo "FAIL: the $run scan with the same --report ended with status $status"
+    cat "$out/report-$run.err"
+    exit 1
+  fi
+done
 echo "scan-compare: the same results from both scans"
