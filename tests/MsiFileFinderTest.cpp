@@ -260,3 +260,21 @@ TEST(MsiFileFinder, PreparingAsksNothingAboutComponentsTheScanAsksThePackages) {
   everyPath(finder);
   EXPECT_EQ(platform::msiComponentCallCount() - before, 3u); // the package's three components
 }
+
+TEST(MsiFileFinder, ComponentWhoseKeyFileIsGoneListsNothing) {
+  // Windows Installer counts such a component absent: its other files, and
+  // those of a registry-keyed neighbour that would share its folder, are not
+  // the product's any more, whatever lies on disk.
+  TestPrefix machine;
+  machine.addInstalledProduct(kCode, u"Evil", u"");
+  std::filesystem::path cached = machine.driveC("windows/Installer/e72.msi");
+  std::filesystem::create_directories(cached.parent_path());
+  std::filesystem::copy_file(fixtures::folder("msi-packages") + "/names.msi", cached);
+  machine.addLocalPackage(kCode, u"C:\\windows\\Installer\\e72.msi");
+  machine.addComponent(u"{11111111-2222-3333-4444-555555555551}", kCode, u"C:\\Apps\\Evil\\ok.dll");
+  machine.addComponent(u"{11111111-2222-3333-4444-555555555552}", kCode, u"02:\\Software\\Evil\\a");
+  machine.writeFile("Apps/Evil/long name.dll");
+  machine.writeFile("Apps/Evil/reg.dll");
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_TRUE(everyPath(finder).empty());
+}
