@@ -358,6 +358,15 @@ std::string textLine(const FileReport& report) {
   return line;
 }
 
+// The report of a check that could not be completed.
+FileReport failedCheck(const std::string& path) {
+  FileReport report;
+  report.path = path;
+  report.result = ValidationResult::OtherTrustFailure;
+  report.note = "the check could not be completed";
+  return report;
+}
+
 // Checks every path on options.jobs threads and prints the reports in the
 // order of the paths, each as soon as it and every one before it are done.
 // True when a file is affected.
@@ -376,6 +385,8 @@ bool checkAndPrint(const Options& options,
       [&](std::size_t i) {
         done[i] = true;
         for (; printed < count && done[printed]; ++printed) {
+          if (!reports[printed]) // the check threw: a trust failure of this file alone
+            reports[printed] = failedCheck(options.paths[printed]);
           const FileReport& report = *reports[printed];
           anyAffected = anyAffected || report.result == ValidationResult::Affected;
           if (options.json)

@@ -15,14 +15,15 @@ class MsiFileFinder : public FolderFinder {
 public:
   // Asks Windows Installer, once, for the install location and the installed
   // name of productCode (passed on exactly as given). A known location sets
-  // msiInstalled; it joins the folders when it is an existing folder below a
+  // msiInstalled; it joins the folders when, normalised and resolved, it is
+  // an existing folder strictly below a drive root whose walk covers no
   // drive root, and otherwise (empty, relative, unformatted, missing, a bare
-  // drive) the product's components are listed instead during the scan,
-  // since walking such a location would cover a whole drive. Nothing is
-  // asked about components here: preparing a session stays as cheap as the
-  // two product questions. A failed question leaves the record's location
-  // and name empty. product always holds a new MsiProductRecord afterwards,
-  // id = UTF-8 of productCode.
+  // drive, "C:\..", a link to a drive root) the product's components are
+  // listed instead during the scan, since walking such a location would
+  // cover a whole drive. Nothing is asked about components here: preparing
+  // a session stays as cheap as the two product questions. A failed question
+  // leaves the record's location and name empty. product always holds a new
+  // MsiProductRecord afterwards, id = UTF-8 of productCode.
   MsiFileFinder(std::u16string scratchFolder, std::vector<std::u16string> excludedSuffixes,
                 std::u16string productCode);
 
@@ -49,9 +50,9 @@ public:
   // The recorded location is not usable: the scan lists the components.
   bool listsComponents = false;
   // The folders of the product's components that the scan listed because
-  // the package could not be read: each once (compared without ASCII case),
-  // without a trailing backslash. Keyed by the folded path, valued by the
-  // path as recorded. Empty until such a scan.
+  // the package could not be read: each once (compared as the file system
+  // compares names), without a trailing backslash. Keyed by the folded path,
+  // valued by the path as recorded. Empty until such a scan.
   std::map<std::u16string, std::u16string> componentFolders;
 
 private:

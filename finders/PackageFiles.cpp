@@ -2,6 +2,7 @@
 #include "finders/PackageFiles.h"
 
 #include "platform/InstallerPackage.h"
+#include "util/FileNameCase.h"
 #include "util/Text.h"
 
 #include <algorithm>
@@ -98,8 +99,8 @@ std::vector<std::u16string> packageFilePaths(
     if (!isPlainFileName(name))
       continue;
     std::u16string path = folder->second + u"\\" + name;
-    std::u16string folded = path;
-    toUpperAscii(folded);
+    std::u16string folded = path; // the file system's folding: one file, one key
+    toUpperFileName(folded);
     paths.emplace(std::move(folded), std::move(path));
   }
   std::vector<std::u16string> ordered;

@@ -40,8 +40,8 @@ std::u16string componentFolder(const std::u16string& keyPath);
 // registry key uses the folder of another listed component with the same
 // Directory_ whose key path is a file or a folder, and is skipped when
 // there is none. Rows whose name is not plain (isPlainFileName, of the long
-// name) are skipped. Each path comes once (compared without ASCII case), in
-// the order of the paths with ASCII folded to upper case.
+// name) are skipped. Each path comes once (compared as the file system
+// compares names), in the order of the paths so folded.
 std::vector<std::u16string> packageFilePaths(
     const platform::InstallerPackage& package,
     const std::map<std::u16string, std::u16string>& localKeyPaths);

@@ -1,7 +1,8 @@
 // The machine seen as a Windows namespace over a Wine-style prefix: drive
 // letters map through <prefix>/dosdevices, path components match exactly
 // first and then with the file system's case folding (the simple upper-case
-// mapping of every UTF-16 unit), and host paths turn back into
+// mapping of every UTF-16 unit, from a table of our own that is the same
+// under every locale: util/FileNameCase.h), and host paths turn back into
 // Windows paths through the drive that holds them.
 #pragma once
 
@@ -41,5 +42,12 @@ std::u16string toWindowsPath(const std::string& hostPath);
 
 // The host folder that drive letter maps to, or nothing.
 std::optional<std::string> driveRoot(char16_t letter);
+
+// True when folder is an existing folder whose walk covers no drive root:
+// what the path resolves to (links followed) is strictly below a drive root,
+// and, where the machine is a prefix, neither is nor holds any drive's root
+// or the prefix folder. However a path is spelt ("C:\..", a link to a drive
+// root), a folder that fails this would make a walk cover a whole drive.
+bool isWalkableFolder(const std::u16string& folder);
 
 } // namespace platform

@@ -55,7 +55,9 @@ TEST(PackageFiles, FilesOfInstalledComponentsInTheirFolders) {
                    {u"Main", u"..\\evil.dll"},
                    {u"Main", u"sub/evil.dll"},
                    {u"Main", u"EVIL~1.DLL|"},
-                   {u"Main", u"MAIN.DLL"}}; // the same file as main.dll on Windows
+                   {u"Main", u"MAIN.DLL"}, // the same file as main.dll on Windows
+                   {u"Main", u"\u00fcber.dll"},
+                   {u"Main", u"\u00dcBER.DLL"}}; // and as über.dll
   std::map<std::u16string, std::u16string> local = {
       {u"Main", u"C:\\P\\App\\main.dll"},
       {u"Folder", u"C:\\P\\App\\Sub\\"},
@@ -66,7 +68,8 @@ TEST(PackageFiles, FilesOfInstalledComponentsInTheirFolders) {
   EXPECT_EQ(packageFilePaths(package, local),
             (std::vector<std::u16string>{u"C:\\P\\App\\Main Helper.dll", u"C:\\P\\App\\main.dll",
                                          u"C:\\P\\App\\settings.dll",
-                                         u"C:\\P\\App\\Sub\\in-folder.dll"}));
+                                         u"C:\\P\\App\\Sub\\in-folder.dll",
+                                         u"C:\\P\\App\\\u00fcber.dll"}));
 }
 
 TEST(PackageFiles, RegistryKeyedComponentTakesTheFolderOfAFolderKeyedNeighbour) {

@@ -1,19 +1,19 @@
 // Windows path namespace over a Wine-style prefix.
 #include "platform/WindowsNamespace.h"
 
+#include "util/FileNameCase.h"
 #include "util/Text.h"
+#include "util/WindowsPath.h"
 
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
-#include <locale.h>
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
-#include <wctype.h>
 
 namespace platform {
 namespace {
@@ -38,29 +38,12 @@ bool exists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
-// The locale whose case mapping covers all of Unicode; null when the C
-// library has none, and then only ASCII letters fold.
-locale_t unicodeCaseLocale() {
-  static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
-  return locale;
-}
-
-// A file name folded as Windows and Wine compare file names: every UTF-16
-// unit through its simple upper-case mapping (one unit to one unit, so "ß"
-// stays and surrogates are left alone). False for a name that is no UTF-8.
+// A file name folded as Windows and Wine compare file names (see
+// util/FileNameCase.h). False for a name that is no UTF-8.
 bool foldedName(const std::string& name, std::u16string& folded) {
   if (!utf8ToWide(name, folded))
     return false;
-  locale_t locale = unicodeCaseLocale();
-  for (char16_t& unit : folded) {
-    if (unit >= u'a' && unit <= u'z') {
-      unit = char16_t(unit - 0x20);
-    } else if (unit >= 0x80 && locale && (unit < 0xD800 || unit > 0xDFFF)) {
-      wint_t upper = towupper_l(wint_t(unit), locale);
-      if (upper <= 0xFFFF)
-        unit = char16_t(upper);
-    }
-  }
+  toUpperFileName(folded);
   return true;
 }
 
@@ -187,9 +170,12 @@ std::optional<std::string> driveRoot(char16_t letter) {
 
 std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
   std::u16string path = windowsPath;
-  if (path.rfind(u"\\\\?\\", 0) == 0)
+  bool longForm = path.rfind(u"\\\\?\\", 0) == 0;
+  if (longForm)
     path.erase(0, 4);
-  if (path.rfind(u"\\\\", 0) == 0 || path.rfind(u"//", 0) == 0)
+  std::u16string head = path.substr(0, 4);
+  toUpperAscii(head);
+  if (path.rfind(u"\\\\", 0) == 0 || path.rfind(u"//", 0) == 0 || (longForm && head == u"UNC\\"))
     return std::nullopt; // UNC paths name no drive of this machine
   char16_t drive = currentDrive();
   size_t start = 0;
@@ -201,23 +187,10 @@ std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
   if (!root)
     return std::nullopt;
 
-  // Split into components; empty ones and "." vanish and ".." climbs, as the
-  // Windows path normaliser does.
-  std::vector<std::u16string> components;
-  std::u16string current;
-  for (size_t i = start; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == u'\\' || path[i] == u'/') {
-      if (current == u"..") {
-        if (!components.empty())
-          components.pop_back();
-      } else if (!current.empty() && current != u".") {
-        components.push_back(current);
-      }
-      current.clear();
-    } else {
-      current.push_back(path[i]);
-    }
-  }
+  // Empty components and "." vanish and ".." climbs, as the Windows path
+  // normaliser does.
+  const std::vector<std::u16string> components =
+      normalizedComponents(std::u16string_view(path).substr(start));
 
   // Most paths name a file that exists exactly as spelt: one look at the
   // whole path then stands for a look at every component, since each of
@@ -268,6 +241,24 @@ std::u16string toWindowsPath(const std::string& hostPath) {
   if (trailing && result.back() != u'\\')
     result.push_back(u'\\');
   return std::u16string{bestDrive, u':'} + result;
+}
+
+bool isWalkableFolder(const std::u16string& folder) {
+  std::optional<std::string> host = toHostPath(folder);
+  char resolved[PATH_MAX];
+  if (!host || !realpath(host->c_str(), resolved) || !isDirectory(resolved))
+    return false;
+  const std::string walked = resolved;
+  // True when the walk of walked would pass through place (or stand on it).
+  auto reaches = [&walked](const std::string& place) {
+    return place == walked || walked == "/" || place.rfind(walked + "/", 0) == 0;
+  };
+  for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
+    std::optional<std::string> root = driveRoot(letter);
+    if (root && reaches(*root))
+      return false;
+  }
+  return !reaches(canonical(prefix()));
 }
 
 } // namespace platform
