@@ -46,6 +46,7 @@ bool getFileIdentity(const std::u16string& path, FileIdentity& identity);
 // resolution lets that be seen.
 struct FileState {
   bool exists = false;
+  bool regular = false; // a regular file: no folder, named pipe or device
   FileIdentity identity;
   std::uint64_t size = 0;
   std::int64_t writeTime = 0;

@@ -7,6 +7,7 @@
 #include "validation/FileFilter.h"
 
 #include "Fixtures.h"
+#include "Requirements.h"
 #include "TestPrefix.h"
 
 #include <algorithm>
@@ -210,6 +211,11 @@ std::vector<std::u16string> everyPath(MsiFileFinder& finder) {
   return paths;
 }
 
+bool packagesMade() {
+  return std::filesystem::exists(fixtures::folder("msi-packages") + "/.stamp");
+}
+constexpr char kPackagesMissing[] = "the msi-packages fixture was not made (it needs wixl and msibuild)";
+
 // A product recorded without a location, whose cached package is the
 // msi-packages fixture's good.msi (or the given one), installed into
 // C:\Apps\Reader: main.dll, settings.dll (a registry key path) and
@@ -231,6 +237,7 @@ void installReaderProduct(TestPrefix& machine, const std::string& package = "goo
 } // namespace
 
 TEST(MsiFileFinder, PackageListsExactlyTheFilesOfItsInstalledComponents) {
+  FENNICK_REQUIRE(packagesMade(), kPackagesMissing);
   TestPrefix machine;
   installReaderProduct(machine);
   MsiFileFinder finder(u"C:\\scratch", {}, kCode);
@@ -253,6 +260,7 @@ TEST(MsiFileFinder, PackageListsExactlyTheFilesOfItsInstalledComponents) {
 }
 
 TEST(MsiFileFinder, HostilePackageNeverListsOutsideTheComponentsFolder) {
+  FENNICK_REQUIRE(packagesMade(), kPackagesMissing);
   TestPrefix machine;
   machine.addInstalledProduct(kCode, u"Evil", u"");
   std::filesystem::path cached = machine.driveC("windows/Installer/e71.msi");
@@ -278,6 +286,7 @@ TEST(MsiFileFinder, HostilePackageNeverListsOutsideTheComponentsFolder) {
 }
 
 TEST(MsiFileFinder, UnreadablePackageFallsBackToTheFoldersOfItsComponents) {
+  FENNICK_REQUIRE(packagesMade(), kPackagesMissing);
   const std::vector<std::u16string> folders = {
       u"C:\\Apps\\Reader\\Plugins\\extra.dll", u"C:\\Apps\\Reader\\Plugins\\plugin.dll",
       u"C:\\Apps\\Reader\\main.dll", u"C:\\Apps\\Reader\\other.dll",
@@ -308,6 +317,7 @@ TEST(MsiFileFinder, UnreadablePackageFallsBackToTheFoldersOfItsComponents) {
 }
 
 TEST(MsiFileFinder, PreparingAsksNothingAboutComponentsTheScanAsksThePackages) {
+  FENNICK_REQUIRE(packagesMade(), kPackagesMissing);
   TestPrefix machine;
   installReaderProduct(machine);
   // Other products' components: none of them is asked about.
@@ -325,6 +335,7 @@ TEST(MsiFileFinder, PreparingAsksNothingAboutComponentsTheScanAsksThePackages) {
 }
 
 TEST(MsiFileFinder, ComponentWhoseKeyFileIsGoneListsNothing) {
+  FENNICK_REQUIRE(packagesMade(), kPackagesMissing);
   // Windows Installer counts such a component absent: its other files, and
   // those of a registry-keyed neighbour that would share its folder, are not
   // the product's any more, whatever lies on disk.

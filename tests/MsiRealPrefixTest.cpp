@@ -10,6 +10,7 @@
 #include "platform/WindowsInstaller.h"
 #include "validation/FileFilter.h"
 
+#include "Requirements.h"
 #include "TestPrefix.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 namespace {
 
 constexpr int kIotaComponents = 5000;
+constexpr char kFixtureMissing[] = "the msi-prefix fixture was not made (it needs wine and wixl)";
 
 // The product code of the fixture product with the given last digit.
 std::u16string productCode(char16_t last) {
@@ -60,7 +62,7 @@ std::vector<std::u16string> sortedPaths(MsiFileFinder& finder) {
 
 TEST(MsiRealPrefix, EveryProductListsItsOwnFilesWhateverItsLocation) {
   FixturePrefix machine;
-  ASSERT_TRUE(machine.present);
+  FENNICK_REQUIRE(machine.present, kFixtureMissing);
 
   const std::u16string p = u"C:\\Program Files (x86)\\Orvia ";
   struct Case {
@@ -107,7 +109,7 @@ TEST(MsiRealPrefix, EveryProductListsItsOwnFilesWhateverItsLocation) {
 
 TEST(MsiRealPrefix, ComponentQuestionsGrowWithTheProductNotTheMachine) {
   FixturePrefix machine;
-  ASSERT_TRUE(machine.present);
+  FENNICK_REQUIRE(machine.present, kFixtureMissing);
   // Preparing a session: the finders of every product, no component call.
   std::uint64_t before = platform::msiComponentCallCount();
   std::vector<std::unique_ptr<MsiFileFinder>> finders;
