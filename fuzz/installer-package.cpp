@@ -65,13 +65,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                         : u"C:\\Fuzz\\" + number(i) + u"\\key.dll";
     local.emplace(package.components[i].component, keyPath);
   }
+  // Each path: C:\Fuzz\<digits>\<name>, the name free of separators,
+  // drive and stream colons, and not made of dots and spaces alone.
   const std::u16string root = u"C:\\Fuzz\\";
   for (const std::u16string& path : packageFilePaths(package, local)) {
     std::size_t digits = path.find_first_not_of(u"0123456789", root.size());
-    bool inside = path.compare(0, root.size(), root) == 0 && digits != root.size() &&
-                  digits < path.size() && path[digits] == u'\\' &&
-                  isPlainFileName(path.substr(digits + 1));
-    if (!inside)
+    if (path.compare(0, root.size(), root) != 0 || digits == root.size() ||
+        digits >= path.size() || path[digits] != u'\\')
+      std::abort();
+    std::u16string name = path.substr(digits + 1);
+    if (name.empty() || name.find_first_of(u"\\/:") != std::u16string::npos ||
+        name.find_first_not_of(u". ") == std::u16string::npos)
       std::abort();
   }
   return 0;
