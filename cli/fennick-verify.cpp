@@ -17,8 +17,11 @@
 // --jobs N checks N files at a time (default: one per processor); the
 // output keeps the order of the arguments whatever N is.
 //
-// Paths are host paths; they reach the validator as Windows paths through
-// the namespace of the prefix. DATE is "YYYY-MM-DD" or
+// Paths are host paths, made absolute against the current folder; on Linux
+// they reach the validator as Windows paths through the namespace of the
+// prefix, on Windows as the system makes them absolute (so "\\server\share\..."
+// and "\\?\..." stay as they are). --prefix applies only where the machine
+// is a prefix, and only there does --help offer it. DATE is "YYYY-MM-DD" or
 // "YYYY-MM-DD HH:MM:SS.mmm" (UTC). Text goes out in the terminal's character
 // set, JSON always in UTF-8. Exit status: 0 when no file is affected, 1 when
 // one is, 2 for a usage error, a --prefix that is no Wine-style prefix or an
@@ -42,7 +45,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -81,12 +83,15 @@ struct FileReport {
 };
 
 void printUsage(std::FILE* to) {
+  // --prefix chooses the machine only where the machine is a prefix.
+  const char* prefix = platform::machineIsPrefix() ? " [--prefix DIR]" : "";
   std::fprintf(to,
-               "usage: fennick-verify [--json] [--jobs N] [--config FILE] [--prefix DIR] [--] PATH...\n"
+               "usage: fennick-verify [--json] [--jobs N] [--config FILE]%s [--] PATH...\n"
                "       fennick-verify [--json] [--jobs N] [--type pe|jar] [--hash HEX] [--company TEXT]\n"
-               "                      [--start DATE] [--end DATE] [--prefix DIR] [--] PATH...\n"
+               "                      [--start DATE] [--end DATE]%s [--] PATH...\n"
                "       fennick-verify --help | --version\n"
-               "DATE: YYYY-MM-DD or \"YYYY-MM-DD HH:MM:SS.mmm\" (UTC)\n");
+               "DATE: YYYY-MM-DD or \"YYYY-MM-DD HH:MM:SS.mmm\" (UTC)\n",
+               prefix, prefix);
 }
 
 // The options that answer without checking anything: true when argument
@@ -251,9 +256,7 @@ FileType typeOf(const std::string& path, const Options& options) {
 }
 
 std::u16string windowsPathOf(const std::string& hostPath) {
-  std::error_code error;
-  std::filesystem::path absolute = std::filesystem::absolute(fsPath(hostPath), error);
-  return platform::toWindowsPath(error ? hostPath : utf8PathOf(absolute.lexically_normal()));
+  return platform::absoluteWindowsPath(hostPath);
 }
 
 FileReport checkPe(const std::string& path, const PEValidator& validator) {
@@ -392,7 +395,7 @@ bool checkAndPrint(const Options& options,
           if (options.json)
             std::printf("%s\n%s", printed == 0 ? "" : ",", jsonObject(report).c_str());
           else
-            std::printf("%s\n", platform::consoleText(textLine(report)).c_str());
+            platform::writeText(stdout, textLine(report) + "\n");
           reports[printed].reset();
         }
       });
@@ -404,6 +407,7 @@ bool checkAndPrint(const Options& options,
 } // namespace
 
 int main(int argc, char** argv) {
+  platform::failCriticalErrorsSilently();
   std::vector<std::string> arguments = platform::narrowArguments(argc, argv);
   std::vector<char*> argumentPointers{argv[0]};
   for (std::string& argument : arguments)

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 
-// The directories on the current walk path, by identity: a link that leads
-// back to one of them would make the walk endless.
+// The directories on the current walk path whose identity is known: a link
+// that leads back to one of them would make the walk endless.
 struct FolderFinder::WalkState {
   std::vector<platform::FileIdentity> path;
 };
@@ -47,11 +47,20 @@ bool FolderFinder::findFiles(FileFilter& filter, std::vector<FileValueObject*>& 
   for (const std::u16string& folder : folders) {
     WalkState state;
     platform::FileIdentity root;
-    if (platform::getFileIdentity(folder, root))
+    if (platform::getFileIdentity(folder, root) && root.known())
       state.path.push_back(root);
     walkFolder(filter, files, folder, state, 0);
   }
   return true;
+}
+
+bool FolderFinder::entersFolder(const platform::FindData& entry,
+                                const std::vector<platform::FileIdentity>& path, int depth) {
+  if (depth >= kMaxWalkDepth)
+    return false;
+  if (!entry.isLink || !entry.identity.known())
+    return true;
+  return std::find(path.begin(), path.end(), entry.identity) == path.end();
 }
 
 bool FolderFinder::isExcluded(const std::u16string& fullPath) const {
@@ -96,13 +105,14 @@ bool FolderFinder::walkFolder(FileFilter& filter, std::vector<FileValueObject*>&
     if (isExcluded(fullPath))
       continue;
     if (entry.isDirectory) {
-      bool onPath = std::find(state.path.begin(), state.path.end(), entry.identity) !=
-                    state.path.end();
-      if (onPath || depth + 1 >= kMaxWalkDepth)
+      if (!entersFolder(entry, state.path, depth + 1))
         continue;
-      state.path.push_back(entry.identity);
+      const bool tracked = entry.identity.known();
+      if (tracked)
+        state.path.push_back(entry.identity);
       walkFolder(filter, files, fullPath, state, depth + 1);
-      state.path.pop_back();
+      if (tracked)
+        state.path.pop_back();
     } else {
       offerFile(filter, files, fullPath);
     }

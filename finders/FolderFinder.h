@@ -2,9 +2,11 @@
 #pragma once
 
 #include "finders/FileFinder.h"
+#include "platform/Files.h"
 
 #include <memory>
 #include <set>
+#include <vector>
 
 struct ProductRecord;
 
@@ -32,6 +34,16 @@ public:
   // Walks deeper than this are cut off: the host has no path-length limit
   // that would end a walk down a link chain.
   static constexpr int kMaxWalkDepth = 128;
+
+  // Whether the walk enters the folder that entry leads to, at depth (1 for
+  // a subfolder of a configured folder): never at kMaxWalkDepth or deeper,
+  // and never through a link to a folder on the walk's path (the identities
+  // in path). A folder that is no link cannot lead back up its own tree, and
+  // an unknown identity shows no cycle: some file systems and network
+  // redirectors give every folder the index 0, or one index to many, so
+  // such folders are entered, with only the depth bound to end the walk.
+  static bool entersFolder(const platform::FindData& entry,
+                           const std::vector<platform::FileIdentity>& path, int depth);
 
 protected:
   // Lists the files directly in folder, under the same exclusion and filter

@@ -2,6 +2,7 @@
 // the terminal, and text converted to it.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,12 @@ std::string toCharset(std::string_view utf8, const std::string& charset);
 
 // utf8 converted to the console's character set.
 std::string consoleText(std::string_view utf8);
+
+// Writes UTF-8 text to stream (stdout or stderr) for the user to read. On
+// Windows, where the stream is a console, through the console's own wide
+// call (WriteConsoleW), so that every character its font has shows whatever
+// the console's code page; everywhere else the text goes out converted with
+// consoleText.
+void writeText(std::FILE* stream, std::string_view utf8);
 
 } // namespace platform

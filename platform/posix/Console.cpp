@@ -71,4 +71,9 @@ std::string toCharset(std::string_view utf8, const std::string& charset) {
 
 std::string consoleText(std::string_view utf8) { return toCharset(utf8, consoleCharset()); }
 
+void writeText(std::FILE* stream, std::string_view utf8) {
+  const std::string text = consoleText(utf8);
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
 } // namespace platform

@@ -9,11 +9,10 @@
 # components), their files signed by the vendor, are installed as well, and
 # both scans of them must give the same products and files.
 #
-# The Linux scan sees the machine as the 32-bit product does (Program Files
-# (x86), SysWOW64); this Wine runs only the 64-bit build, which sees Program
-# Files and System32. So the demonstration's 32-bit folders are copied to
-# their 64-bit places as well, and both results are compared with the 32-bit
-# folder names read as the 64-bit ones.
+# Both scans see the machine as the 32-bit product does (Program Files
+# (x86), SysWOW64, and the 64-bit folders through the folder-token helper):
+# the 64-bit build that this Wine runs looks where the 32-bit one would, so
+# both give the same paths.
 # Usage: scan-compare.sh WINDOWS-BUILD-DIR LINUX-BUILD-DIR
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -33,8 +32,6 @@ wineserver -w
 # installation below.
 FENNICK_BINARY_DIR=$linux_build "$source_dir/tools/make-demo-prefix" "$out/demo" >/dev/null
 cp -a "$out/demo/drive_c/." "$WINEPREFIX/drive_c/"
-cp -a "$WINEPREFIX/drive_c/Program Files (x86)/." "$WINEPREFIX/drive_c/Program Files/"
-cp -a "$WINEPREFIX/drive_c/windows/syswow64/OrviaPelliton" "$WINEPREFIX/drive_c/windows/system32/"
 
 # The Windows Installer product of the demonstration machine, installed for
 # real: its product code, its folder and one file as the installer's own.
@@ -73,11 +70,9 @@ bash "$(dirname "$0")/add-wine-roots.sh" "$out/demo/trusted"
 linux=$(FENNICK_TRUSTED_CERTS=$out/demo/trusted "$linux_build/fennick-scan" --prefix "$WINEPREFIX" --json || true)
 windows=$(wine "$windows_build/fennick-scan.exe" --json 2>/dev/null | tr -d '\r' || true)
 # The result as sorted lines: each product's name with its section, and
-# each of its fields and files with its name; then the counts. The order of
-# a product's files follows their paths, which the renaming above changes.
-as_64bit() { sed -e 's/Program Files (x86)/Program Files/g' -e 's/\\\\syswow64\\\\/\\\\system32\\\\/g'; }
+# each of its fields and files with its name; then the counts.
 canonical() {
-  as_64bit | grep -o '"affected"\|"upToDate"\|"\(name\|id\|updateLink\)": "[^"]*"\|"[A-Z]:[^"]*"\|"\(filesListed\|filesChecked\|defects\)": [0-9]*\|"report": [^,}]*' |
+  grep -o '"affected"\|"upToDate"\|"\(name\|id\|updateLink\)": "[^"]*"\|"[A-Z]:[^"]*"\|"\(filesListed\|filesChecked\|defects\)": [0-9]*\|"report": [^,}]*' |
     awk '/^"(affected|upToDate)"$/ { section = $0; next }
          /^"name"/ { product = section " " $0; print product; next }
          /^"(id|updateLink)"/ || /^"[A-Z]:/ { print product " " $0; next }
@@ -95,6 +90,19 @@ if ! diff "$out/linux.lines" "$out/windows.lines"; then
   echo "FAIL: fennick-scan.exe and fennick-scan differ on the same prefix"
   exit 1
 fi
+
+# A scheduled rerun that keeps its report in the same file replaces it.
+rm -f "$WINEPREFIX/drive_c/Defects copy.log"
+for run in first second; do
+  status=0
+  wine "$windows_build/fennick-scan.exe" --report 'C:\Defects copy.log' >/dev/null \
+    2>"$out/report-$run.err" || status=$?
+  if ((status != 1)) || [[ ! -s "$WINEPREFIX/drive_c/Defects copy.log" ]]; then
+    echo "FAIL: the $run scan with the same --report ended with status $status"
+    cat "$out/report-$run.err"
+    exit 1
+  fi
+done
 echo "scan-compare: the same results from both scans"
 
 # The Windows Installer products, every file but Iota's a vendor-signed one
@@ -148,8 +156,8 @@ compare_msi msi-products 1 2 3 4 5 6 7 8
 # folder's file of each product its own, Theta's folder when its package is gone.
 expect_lines "$out/msi-products-linux.lines" \
   '"affected" "name": "Orvia Eta" "C:\\windows\\system32\\orvia-eta.dll"' \
-  '"affected" "name": "Orvia Delta" "C:\\Program Files\\Orvia Suite\\delta-common.dll"' \
-  '"affected" "name": "Orvia Theta" "C:\\Program Files\\Orvia Theta\\theta-stray.dll"'
+  '"affected" "name": "Orvia Delta" "C:\\Program Files (x86)\\Orvia Suite\\delta-common.dll"' \
+  '"affected" "name": "Orvia Theta" "C:\\Program Files (x86)\\Orvia Theta\\theta-stray.dll"'
 if grep -F '"name": "Orvia Delta"' "$out/msi-products-linux.lines" | grep -qF epsilon ||
    grep -qF 'eta-extra' "$out/msi-products-linux.lines"; then
   echo "FAIL: a product was given files that are not its own"

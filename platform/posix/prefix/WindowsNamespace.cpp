@@ -214,6 +214,8 @@ std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
   return host;
 }
 
+const char* sqliteFileSystem() { return nullptr; }
+
 std::u16string toWindowsPath(const std::string& hostPath) {
   std::string path = hostPath;
   bool trailing = path.size() > 1 && path.back() == '/';
@@ -241,6 +243,14 @@ std::u16string toWindowsPath(const std::string& hostPath) {
   if (trailing && result.back() != u'\\')
     result.push_back(u'\\');
   return std::u16string{bestDrive, u':'} + result;
+}
+
+std::u16string absoluteWindowsPath(const std::string& path) {
+  if (path.empty())
+    return std::u16string();
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return toWindowsPath(error ? path : absolute.lexically_normal().string());
 }
 
 bool isWalkableFolder(const std::u16string& folder) {
