@@ -101,7 +101,8 @@ TEST(WindowsNamespace, NamesFoldAlikeUnderEveryLocale) {
     EXPECT_EQ(int(toUpperFileNameUnit(unit)), int(upper)) << std::hex << int(unit);
 
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  std::filesystem::path noLocales = std::filesystem::temp_directory_path() / "fennick-no-locales";
+  TestPrefix scratch; // a folder that goes again at the end
+  const std::filesystem::path noLocales = scratch.root / "no-locales";
   std::filesystem::create_directories(noLocales);
   ScopedEnvironment all("LC_ALL", "C");
   ScopedEnvironment ctype("LC_CTYPE", "C");
