@@ -3,6 +3,7 @@
 // used; and a listed root vouches for a chain only for its usages and within
 // its dates, with time-stamps dating a signature as the platform dates it.
 #include "platform/posix/trust/CertificateImpl.h"
+#include "platform/posix/trust/Der.h"
 #include "platform/Resources.h"
 #include "platform/posix/trust/RootProgramList.h"
 #include "platform/TrustStatus.h"
@@ -267,4 +268,35 @@ TEST(RootList, TimeStampChainsTakeTheCrossCertificateOfTheToken) {
   EXPECT_EQ(statusOf("cross-stamped-32.exe",
                      *listing({{"cross-new-root", codeSigning}, {"cross-old-root", codeSigning}})),
             kCertWrongUsage);
+}
+
+TEST(RootList, ObjectIdentifiersReadFromTheirBytesAsOpenSslReadsThem) {
+  // The list's usages and property types are read straight from their
+  // bytes; every identifier OpenSSL reads gives the same text, and what it
+  // refuses is refused.
+  for (const char* dotted : {"1.3.6.1.5.5.7.3.3", "1.3.6.1.4.1.311.10.11.126", "2.5.29.37",
+                             "0.9.2342.19200300.100.1.1", "2.999.4294967296", "1.2",
+                             "2.100.18446744073709551000", "1.3.6.1.4.1.311.10.3.9"}) {
+    ASN1_OBJECT_ptr object(OBJ_txt2obj(dotted, 1));
+    ASSERT_TRUE(object) << dotted;
+    unsigned char* encoded = nullptr;
+    const int length = i2d_ASN1_OBJECT(object.get(), &encoded);
+    OpenSslBytes_ptr owned(encoded);
+    ASSERT_GT(length, 2);
+    std::string text;
+    ASSERT_TRUE(derObjectText({encoded + 2, std::size_t(length - 2)}, text)) << dotted;
+    EXPECT_EQ(text, dotted);
+  }
+  std::string untouched = "kept";
+  const std::vector<std::vector<std::uint8_t>> refused = {
+      {},                       // empty
+      {0x2B, 0x06, 0x81},       // cut short inside a subidentifier
+      {0x2B, 0x80, 0x01},       // a subidentifier not in its shortest form
+      {0x80, 0x2B},             // the first one not in its shortest form
+      {0x2B, 0x82, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01}, // past 64 bits
+  };
+  for (const std::vector<std::uint8_t>& contents : refused) {
+    EXPECT_FALSE(derObjectText(contents, untouched)) << contents.size();
+    EXPECT_EQ(untouched, "kept");
+  }
 }

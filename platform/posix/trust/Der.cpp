@@ -5,6 +5,8 @@
 
 #include <openssl/objects.h>
 
+#include <cstdint>
+
 namespace platform {
 
 bool readDerElement(std::span<const std::uint8_t>& input, DerElement& element) {
@@ -25,9 +27,42 @@ bool readDerElement(std::span<const std::uint8_t>& input, DerElement& element) {
   return true;
 }
 
+bool derObjectText(std::span<const std::uint8_t> contents, std::string& text) {
+  if (contents.empty() || (contents.back() & 0x80) != 0)
+    return false;
+  std::string dotted;
+  std::uint64_t arc = 0;
+  bool first = true;
+  bool starting = true; // at the first octet of a subidentifier
+  for (std::uint8_t octet : contents) {
+    if (starting && octet == 0x80)
+      return false; // not the shortest form
+    starting = false;
+    if (arc > (UINT64_MAX >> 7))
+      return false;
+    arc = (arc << 7) | (octet & 0x7F);
+    if ((octet & 0x80) != 0)
+      continue;
+    if (first) { // the first subidentifier holds the first two arcs
+      const std::uint64_t top = arc < 40 ? 0 : arc < 80 ? 1 : 2;
+      dotted = std::to_string(top) + "." + std::to_string(arc - 40 * top);
+      first = false;
+    } else {
+      dotted += "." + std::to_string(arc);
+    }
+    arc = 0;
+    starting = true;
+  }
+  text = std::move(dotted);
+  return true;
+}
+
 bool isDerObject(const DerElement& element, const char* dotted) {
   if (!element.is(V_ASN1_UNIVERSAL, V_ASN1_OBJECT))
     return false;
+  std::string text;
+  if (derObjectText(element.contents, text))
+    return text == dotted;
   const unsigned char* cursor = element.encoding.data();
   ASN1_OBJECT_ptr object(
       d2i_ASN1_OBJECT(nullptr, &cursor, static_cast<long>(element.encoding.size())));

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace platform {
 
@@ -26,5 +27,12 @@ bool readDerElement(std::span<const std::uint8_t>& input, DerElement& element);
 
 // True when the element is an OBJECT IDENTIFIER equal to dotted.
 bool isDerObject(const DerElement& element, const char* dotted);
+
+// The dotted text of the object identifier whose contents octets are given
+// ("1.3.6.1.5.5.7.3.3"), read straight from the octets. False, text
+// untouched, for contents that are no well-formed identifier (empty, cut
+// short, a subidentifier with a leading 0x80 octet) and for arcs of more
+// than 64 bits, which callers hand to OpenSSL instead.
+bool derObjectText(std::span<const std::uint8_t> contents, std::string& text);
 
 } // namespace platform

@@ -45,9 +45,34 @@ std::string dottedText(const ASN1_OBJECT* object) {
   return length > 0 && length < int(sizeof text) ? std::string(text, std::size_t(length)) : "";
 }
 
+// The usages of a SEQUENCE OF OBJECT IDENTIFIER in DER read element by
+// element; false for anything else (BER, other elements, identifiers only
+// OpenSSL reads), which decodeUsages then reads.
+bool readUsages(std::span<const std::uint8_t> value, std::set<std::string>& usages) {
+  DerElement sequence, element;
+  std::span<const std::uint8_t> rest = value;
+  if (!readDerElement(rest, sequence) || !sequence.is(V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE) ||
+      (sequence.encoding[0] & V_ASN1_CONSTRUCTED) == 0)
+    return false;
+  std::set<std::string> read;
+  std::span<const std::uint8_t> objects = sequence.contents;
+  while (!objects.empty()) {
+    std::string text;
+    if (!readDerElement(objects, element) || !element.is(V_ASN1_UNIVERSAL, V_ASN1_OBJECT) ||
+        (element.encoding[0] & V_ASN1_CONSTRUCTED) != 0 || !derObjectText(element.contents, text))
+      return false;
+    if (text.size() < 128) // as long as OpenSSL's text of it would be
+      read.insert(std::move(text));
+  }
+  usages = std::move(read);
+  return true;
+}
+
 // A property value that holds a SEQUENCE OF OBJECT IDENTIFIER.
 std::set<std::string> usagesOf(std::span<const std::uint8_t> value) {
   std::set<std::string> usages;
+  if (readUsages(value, usages))
+    return usages;
   const unsigned char* cursor = value.data();
   EXTENDED_KEY_USAGE_ptr decoded(
       d2i_EXTENDED_KEY_USAGE(nullptr, &cursor, static_cast<long>(value.size())));
@@ -71,9 +96,12 @@ std::optional<FileTime> fileTimeOf(std::span<const std::uint8_t> value) {
 int propertyIdOf(const DerElement& type) {
   if (!type.is(V_ASN1_UNIVERSAL, V_ASN1_OBJECT))
     return -1;
-  const unsigned char* cursor = type.encoding.data();
-  ASN1_OBJECT_ptr object(d2i_ASN1_OBJECT(nullptr, &cursor, long(type.encoding.size())));
-  std::string dotted = object ? dottedText(object.get()) : "";
+  std::string dotted;
+  if (!derObjectText(type.contents, dotted) || dotted.size() >= 128) {
+    const unsigned char* cursor = type.encoding.data();
+    ASN1_OBJECT_ptr object(d2i_ASN1_OBJECT(nullptr, &cursor, long(type.encoding.size())));
+    dotted = object ? dottedText(object.get()) : "";
+  }
   const std::size_t prefix = std::strlen(kPropertyPrefix);
   if (dotted.size() <= prefix || dotted.compare(0, prefix, kPropertyPrefix) != 0 ||
       dotted.size() - prefix > 6 ||
