@@ -5,6 +5,7 @@
 #include "platform/posix/trust/AuthenticodeSignature.h"
 #include "platform/posix/trust/CertificateCache.h"
 #include "platform/posix/trust/CertificateChain.h"
+#include "platform/posix/trust/CertificateImpl.h"
 #include "platform/posix/trust/SignatureCache.h"
 #include "platform/posix/trust/TrustStoresImpl.h"
 #include "platform/TrustStores.h"
@@ -569,4 +570,71 @@ TEST(WinTrust, RememberedSignaturesStayWithinTheirBound) {
   const SignatureCacheSize size = signatureCacheSize();
   EXPECT_GT(size.entries, 0u);
   EXPECT_LE(size.bytes, kSignatureCacheBytes);
+}
+
+TEST(WinTrust, ValidityTimesReadOnceCompareAsOpenSslComparesThem) {
+  // The validity times of a decoded certificate are read once; comparing a
+  // time with them answers what X509_cmp_time answers, for every form of
+  // time a certificate may carry, valid or not.
+  struct Form {
+    int type;
+    const char* text;
+  };
+  const Form forms[] = {
+      {V_ASN1_UTCTIME, "230615120000Z"},     {V_ASN1_UTCTIME, "491231235959Z"},
+      {V_ASN1_UTCTIME, "500101000000Z"},     {V_ASN1_UTCTIME, "700101000000Z"},
+      {V_ASN1_GENERALIZEDTIME, "20500101000000Z"}, {V_ASN1_GENERALIZEDTIME, "99991231235959Z"},
+      {V_ASN1_GENERALIZEDTIME, "16010101000000Z"}, {V_ASN1_GENERALIZEDTIME, "20240229120000Z"},
+      {V_ASN1_GENERALIZEDTIME, "20230229120000Z"}, // no such day
+      {V_ASN1_UTCTIME, "231315120000Z"},     // no such month
+      {V_ASN1_UTCTIME, "2306151200Z"},       // no seconds
+      {V_ASN1_GENERALIZEDTIME, "20230615120000.5Z"}, // a fraction
+      {V_ASN1_UTCTIME, "230615120000+0100"}, // an offset
+      {V_ASN1_UTCTIME, "23061512000AZ"},     // not a digit
+      {V_ASN1_GENERALIZEDTIME, "230615120000Z"}, // the other type's length
+  };
+  EVP_PKEY_ptr key = newKey();
+  int compared = 0;
+  for (const Form& form : forms) {
+    X509_ptr made(X509_new());
+    X509_set_version(made.get(), 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(made.get()), 5);
+    X509_NAME_ptr name(X509_NAME_new());
+    X509_NAME_add_entry_by_txt(name.get(), "CN", MBSTRING_UTF8,
+                               reinterpret_cast<const unsigned char*>("Times"), -1, -1, 0);
+    X509_set_subject_name(made.get(), name.get());
+    X509_set_issuer_name(made.get(), name.get());
+    for (ASN1_TIME* field : {X509_getm_notBefore(made.get()), X509_getm_notAfter(made.get())}) {
+      ASN1_STRING_set(field, form.text, -1);
+      field->type = form.type;
+    }
+    X509_set_pubkey(made.get(), key.get());
+    X509_sign(made.get(), key.get(), EVP_sha256());
+    unsigned char* encoded = nullptr;
+    const int length = i2d_X509(made.get(), &encoded);
+    OpenSslBytes_ptr owned(encoded);
+    X509_ptr decoded = cachedCertificate({encoded, std::size_t(length > 0 ? length : 0)});
+    if (!decoded)
+      continue; // a certificate that does not decode never reaches a chain
+    ASN1_TIME_ptr exact(ASN1_TIME_new());
+    ASN1_STRING_set(exact.get(), form.text, -1);
+    exact->type = form.type;
+    struct tm fields {};
+    std::time_t base = 1686830400; // 2023-06-15 12:00:00
+    if (ASN1_TIME_to_tm(exact.get(), &fields) == 1)
+      base = timegm(&fields);
+    for (std::time_t at : {base - 86400, base - 1, base, base + 1, base + 86400, std::time_t(0),
+                           std::time_t(1700000000), std::time_t(253402300799),
+                           std::time_t(253402300800), std::time_t(-5)}) {
+      for (bool notAfter : {false, true}) {
+        const ASN1_TIME* field =
+            notAfter ? X509_get0_notAfter(decoded.get()) : X509_get0_notBefore(decoded.get());
+        std::time_t copy = at;
+        EXPECT_EQ(compareValidityTime(decoded.get(), notAfter, &at), X509_cmp_time(field, &copy))
+            << form.text << " at " << at;
+        ++compared;
+      }
+    }
+  }
+  EXPECT_GT(compared, 200);
 }

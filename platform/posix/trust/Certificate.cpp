@@ -95,10 +95,58 @@ std::u16string firstRfc822AltName(X509* certificate) {
   return {};
 }
 
-// The encoding a certificate was decoded from, kept in the certificate's
-// extra data and freed with it.
+// One validity time as X509_cmp_time reads it: valid when it has the one
+// form that function takes (YYMMDDHHMMSSZ or YYYYMMDDHHMMSSZ) and is a real
+// date; then its seconds since 1970.
+struct ValidityTime {
+  bool valid = false;
+  std::int64_t seconds = 0;
+};
+
+// Days from 1970-01-01 to the date (proleptic Gregorian).
+std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const auto yearOfEra = static_cast<unsigned>(year - era * 400);
+  const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+}
+
+ValidityTime readValidityTime(const ASN1_TIME* time) {
+  ValidityTime read;
+  if (!time)
+    return read;
+  const int type = ASN1_STRING_type(time);
+  const int length = ASN1_STRING_length(time);
+  const unsigned char* text = ASN1_STRING_get0_data(time);
+  if (!text || !((type == V_ASN1_UTCTIME && length == 13) ||
+                 (type == V_ASN1_GENERALIZEDTIME && length == 15)))
+    return read;
+  for (int i = 0; i < length - 1; ++i) {
+    if (text[i] < '0' || text[i] > '9')
+      return read;
+  }
+  struct tm fields {};
+  if (text[length - 1] != 'Z' || ASN1_TIME_to_tm(time, &fields) != 1)
+    return read;
+  read.valid = true;
+  read.seconds = daysFromCivil(fields.tm_year + 1900, unsigned(fields.tm_mon + 1),
+                               unsigned(fields.tm_mday)) * 86400 +
+                 fields.tm_hour * 3600 + fields.tm_min * 60 + fields.tm_sec;
+  return read;
+}
+
+// What is kept with a decoded certificate: the encoding it was decoded
+// from and its validity times as read then; freed with the certificate.
+struct Remembered {
+  std::vector<std::uint8_t> der;
+  ValidityTime notBefore;
+  ValidityTime notAfter;
+};
+
 void freeRememberedEncoding(void*, void* data, CRYPTO_EX_DATA*, int, long, void*) {
-  delete static_cast<std::vector<std::uint8_t>*>(data);
+  delete static_cast<Remembered*>(data);
 }
 
 int encodingIndex() {
@@ -107,24 +155,45 @@ int encodingIndex() {
   return index;
 }
 
+const Remembered* rememberedOf(const X509* certificate) {
+  const int index = encodingIndex();
+  if (!certificate || index < 0)
+    return nullptr;
+  return static_cast<const Remembered*>(X509_get_ex_data(certificate, index));
+}
+
 } // namespace
 
 void rememberEncoding(X509* certificate, std::span<const std::uint8_t> der) {
   const int index = encodingIndex();
   if (!certificate || index < 0 || der.empty() || X509_get_ex_data(certificate, index))
     return;
-  auto* copy = new std::vector<std::uint8_t>(der.begin(), der.end());
+  auto* copy = new Remembered{std::vector<std::uint8_t>(der.begin(), der.end()),
+                              readValidityTime(X509_get0_notBefore(certificate)),
+                              readValidityTime(X509_get0_notAfter(certificate))};
   if (X509_set_ex_data(certificate, index, copy) != 1)
     delete copy;
 }
 
 std::span<const std::uint8_t> rememberedEncoding(const X509* certificate) {
-  const int index = encodingIndex();
-  if (!certificate || index < 0)
-    return {};
-  const auto* der = static_cast<const std::vector<std::uint8_t>*>(
-      X509_get_ex_data(certificate, index));
-  return der ? std::span<const std::uint8_t>(*der) : std::span<const std::uint8_t>();
+  const Remembered* remembered = rememberedOf(certificate);
+  return remembered ? std::span<const std::uint8_t>(remembered->der)
+                    : std::span<const std::uint8_t>();
+}
+
+int compareValidityTime(X509* certificate, bool notAfter, const std::time_t* at) {
+  // Times from 1970 up to the last second of 9999, as OpenSSL writes them
+  // for the comparison; anything else goes to OpenSSL itself.
+  constexpr std::time_t kYear10000 = 253402300800;
+  const Remembered* remembered = rememberedOf(certificate);
+  if (!remembered || !at || *at < 0 || *at >= kYear10000)
+    return X509_cmp_time(notAfter ? X509_get0_notAfter(certificate)
+                                  : X509_get0_notBefore(certificate),
+                         const_cast<std::time_t*>(at));
+  const ValidityTime& time = notAfter ? remembered->notAfter : remembered->notBefore;
+  if (!time.valid)
+    return 0;
+  return time.seconds <= *at ? -1 : 1;
 }
 
 bool certificateSha1(X509* certificate, std::uint8_t (&hash)[20]) {

@@ -4,6 +4,7 @@
 // (IssuerPaths) judged, each with the whole policy, and the best one kept.
 #include "platform/posix/trust/CertificateChain.h"
 
+#include "platform/posix/trust/CertificateImpl.h"
 #include "platform/posix/trust/IssuerPaths.h"
 #include "platform/posix/trust/SignatureCache.h"
 #include "platform/TrustStatus.h"
@@ -137,12 +138,12 @@ int checkSignaturesAndTimes(X509_STORE_CTX* context) {
         return 0;
       }
     }
-    const int notBefore = X509_cmp_time(X509_get0_notBefore(subject), checkTime);
+    const int notBefore = compareValidityTime(subject, false, checkTime);
     if (notBefore == 0 && !fault(subject, depth, X509_V_ERR_ERROR_IN_CERT_NOT_BEFORE_FIELD))
       return 0;
     if (notBefore > 0 && !fault(subject, depth, X509_V_ERR_CERT_NOT_YET_VALID))
       return 0;
-    const int notAfter = X509_cmp_time(X509_get0_notAfter(subject), checkTime);
+    const int notAfter = compareValidityTime(subject, true, checkTime);
     if (notAfter == 0 && !fault(subject, depth, X509_V_ERR_ERROR_IN_CERT_NOT_AFTER_FIELD))
       return 0;
     if (notAfter < 0 && !fault(subject, depth, X509_V_ERR_CERT_HAS_EXPIRED))

@@ -8,6 +8,7 @@
 #include "platform/posix/trust/OpenSslPtr.h"
 
 #include <cstdint>
+#include <ctime>
 #include <span>
 #include <vector>
 
@@ -37,6 +38,12 @@ Certificate wrapCertificateRef(X509* certificate);
 // get another hash than the one its sender and the platform compute. Call it
 // before the certificate is shared between threads.
 void rememberEncoding(X509* certificate, std::span<const std::uint8_t> der);
+
+// X509_cmp_time(notBefore or notAfter of certificate, at): 0 when the time
+// field is no valid time, -1 when it is at or before at, 1 when after; from
+// the times read when the encoding was remembered, else by OpenSSL. at null
+// means now.
+int compareValidityTime(X509* certificate, bool notAfter, const std::time_t* at);
 
 // The remembered encoding; empty when none was remembered.
 std::span<const std::uint8_t> rememberedEncoding(const X509* certificate);
