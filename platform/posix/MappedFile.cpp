@@ -59,18 +59,13 @@ bool MappedFile::open(const std::string& hostPath) {
   failure = Error::None;
   // Only a regular file is opened: a named pipe or a device has effects of
   // its own when opened (see RegularFile.h).
-  int file = posix::openRegularFile(hostPath);
+  struct stat info;
+  int file = posix::openRegularFile(hostPath, &info);
   if (file < 0) {
     failure = (errno == ENOENT || errno == ENOTDIR) ? Error::NotFound : Error::NotReadable;
     return false;
   }
   descriptor = file;
-  struct stat info;
-  if (fstat(file, &info) != 0) {
-    failure = Error::NotReadable;
-    close();
-    return false;
-  }
   if (info.st_size == 0)
     return true;
   if (static_cast<std::uint64_t>(info.st_size) <= kWholeReadLimit) {

@@ -8,7 +8,7 @@
 
 namespace platform::posix {
 
-int openRegularFile(const std::string& hostPath) {
+int openRegularFile(const std::string& hostPath, struct stat* opened) {
   struct stat looked;
   if (stat(hostPath.c_str(), &looked) != 0)
     return -1;
@@ -21,13 +21,15 @@ int openRegularFile(const std::string& hostPath) {
   int descriptor = ::open(hostPath.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0)
     return -1;
-  struct stat opened;
-  if (fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode) ||
-      opened.st_dev != looked.st_dev || opened.st_ino != looked.st_ino) {
+  struct stat info;
+  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_dev != looked.st_dev ||
+      info.st_ino != looked.st_ino) {
     ::close(descriptor);
     errno = EINVAL;
     return -1;
   }
+  if (opened)
+    *opened = info;
   return descriptor;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <sys/stat.h>
 
 namespace platform::posix {
 
@@ -14,7 +15,8 @@ namespace platform::posix {
 // terminal) on the regular file at hostPath, links followed; -1 when there
 // is none. errno then tells why: ENOENT or ENOTDIR when nothing is there,
 // EINVAL when something other than a regular file is, or the error of the
-// look or the open.
-int openRegularFile(const std::string& hostPath);
+// look or the open. With opened, what fstat says of the open file is put
+// there.
+int openRegularFile(const std::string& hostPath, struct stat* opened = nullptr);
 
 } // namespace platform::posix

@@ -22,6 +22,14 @@ constexpr const char* kRfc3161CounterSign = "1.3.6.1.4.1.311.3.3.1";
 // id-ct-TSTInfo: the content type of a time-stamp token.
 constexpr const char* kTstInfo = "1.2.840.113549.1.9.16.1.4";
 
+// The identifier of a RFC 3161 token attribute, made once: it is asked
+// about for every attribute of every signer.
+const ASN1_OBJECT* rfc3161CounterSign() {
+  // Kept to the end of the process, like the certificate cache.
+  static const ASN1_OBJECT* object = OBJ_txt2obj(kRfc3161CounterSign, 1);
+  return object;
+}
+
 bool isObject(const ASN1_OBJECT* object, const char* dotted) {
   ASN1_OBJECT_ptr expected(OBJ_txt2obj(dotted, 1));
   return object && expected && OBJ_cmp(object, expected.get()) == 0;
@@ -387,7 +395,7 @@ std::vector<TimeStamp> timeStampsOf(const AuthenticodeSignature& signature) {
       X509_ATTRIBUTE* attribute = sk_X509_ATTRIBUTE_value(attributes, i);
       const ASN1_OBJECT* type = X509_ATTRIBUTE_get0_object(attribute);
       bool isCounterSignature = OBJ_obj2nid(type) == NID_pkcs9_countersignature;
-      bool isToken = isObject(type, kRfc3161CounterSign);
+      bool isToken = type && rfc3161CounterSign() && OBJ_cmp(type, rfc3161CounterSign()) == 0;
       if (rfc3161 ? !isToken : !isCounterSignature)
         continue;
       for (int j = 0; j < X509_ATTRIBUTE_count(attribute); ++j) {

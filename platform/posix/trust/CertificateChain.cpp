@@ -172,7 +172,9 @@ bool allowsUsage(X509* certificate, ChainUsage usage, bool isAuthority) {
       X509_get_ext_d2i(certificate, NID_ext_key_usage, &critical, nullptr)));
   if (!usages)
     return critical == -1; // absent: any usage; repeated or undecodable: none
-  ASN1_OBJECT_ptr microsoftTimeStamping(OBJ_txt2obj(kMicrosoftTimeStampSigning, 1));
+  // Made once and kept to the end of the process: asked about for every
+  // certificate of every time-stamp's chain.
+  static const ASN1_OBJECT* microsoftTimeStamping = OBJ_txt2obj(kMicrosoftTimeStampSigning, 1);
   for (int i = 0; i < sk_ASN1_OBJECT_num(usages.get()); ++i) {
     const ASN1_OBJECT* named = sk_ASN1_OBJECT_value(usages.get(), i);
     int nid = OBJ_obj2nid(named);
@@ -181,7 +183,8 @@ bool allowsUsage(X509* certificate, ChainUsage usage, bool isAuthority) {
     if (usage == ChainUsage::CodeSigning && nid == NID_code_sign)
       return true;
     if (usage == ChainUsage::TimeStamping &&
-        (nid == NID_time_stamp || OBJ_cmp(named, microsoftTimeStamping.get()) == 0))
+        (nid == NID_time_stamp ||
+         (microsoftTimeStamping && OBJ_cmp(named, microsoftTimeStamping) == 0)))
       return true;
   }
   return false;

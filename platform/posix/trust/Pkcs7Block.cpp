@@ -3,6 +3,7 @@
 #include "platform/Pkcs7Block.h"
 
 #include "platform/posix/trust/AuthenticodeSignature.h"
+#include "platform/posix/trust/CertificateCache.h"
 #include "platform/posix/trust/CertificateImpl.h"
 #include "platform/posix/trust/OpenSslPtr.h"
 #include "platform/posix/trust/SignedData.h"
@@ -33,7 +34,11 @@ std::vector<Certificate> storedCertificates(std::span<const std::uint8_t> bytes,
   if (signedDataCertificateEncodings(bytes, encodings) &&
       encodings.size() == static_cast<std::size_t>(std::max(sk_X509_num(decoded), 0))) {
     for (std::span<const std::uint8_t> encoding : encodings) {
-      if (Certificate certificate{encoding})
+      // Known certificates come decoded from the process's cache.
+      Certificate certificate = wrapCertificate(cachedCertificate(encoding));
+      if (!certificate)
+        certificate = Certificate{encoding};
+      if (certificate)
         certificates.push_back(std::move(certificate));
     }
   } else {
