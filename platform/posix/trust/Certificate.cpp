@@ -7,6 +7,7 @@
 
 #include <openssl/objects.h>
 
+#include <algorithm>
 #include <array>
 
 namespace platform {
@@ -143,6 +144,8 @@ struct Remembered {
   std::vector<std::uint8_t> der;
   ValidityTime notBefore;
   ValidityTime notAfter;
+  bool hashed = false;                // sha1 holds the SHA-1 of der
+  std::array<std::uint8_t, 20> sha1{};
 };
 
 void freeRememberedEncoding(void*, void* data, CRYPTO_EX_DATA*, int, long, void*) {
@@ -171,6 +174,10 @@ void rememberEncoding(X509* certificate, std::span<const std::uint8_t> der) {
   auto* copy = new Remembered{std::vector<std::uint8_t>(der.begin(), der.end()),
                               readValidityTime(X509_get0_notBefore(certificate)),
                               readValidityTime(X509_get0_notAfter(certificate))};
+  unsigned int length = 0;
+  copy->hashed = EVP_Digest(der.data(), der.size(), copy->sha1.data(), &length, EVP_sha1(),
+                            nullptr) == 1 &&
+                 length == copy->sha1.size();
   if (X509_set_ex_data(certificate, index, copy) != 1)
     delete copy;
 }
@@ -197,6 +204,10 @@ int compareValidityTime(X509* certificate, bool notAfter, const std::time_t* at)
 }
 
 bool certificateSha1(X509* certificate, std::uint8_t (&hash)[20]) {
+  if (const Remembered* remembered = rememberedOf(certificate); remembered && remembered->hashed) {
+    std::copy(remembered->sha1.begin(), remembered->sha1.end(), hash);
+    return true;
+  }
   unsigned int length = 0;
   std::span<const std::uint8_t> der = rememberedEncoding(certificate);
   if (!der.empty())
@@ -276,6 +287,12 @@ std::vector<std::uint8_t> certSha1Hash(const Certificate& certificate) {
   std::span<const std::uint8_t> der = certificate.encoded();
   if (der.empty())
     return {};
+  // The hash taken when the certificate was decoded, when it was taken over
+  // these same bytes.
+  const Remembered* remembered = rememberedOf(x509Of(certificate));
+  if (remembered && remembered->hashed && remembered->der.size() == der.size() &&
+      std::equal(der.begin(), der.end(), remembered->der.begin()))
+    return std::vector<std::uint8_t>(remembered->sha1.begin(), remembered->sha1.end());
   std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
   unsigned int length = 0;
   if (EVP_Digest(der.data(), der.size(), digest.data(), &length, EVP_sha1(), nullptr) != 1)
