@@ -7,6 +7,10 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 install(TARGETS fennick-scan fennick-verify RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET fennick-package-reader)
+  # Found by the tools relative to their own folder (bin/../libexec/fennick).
+  install(TARGETS fennick-package-reader RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/fennick)
+endif()
 set(FENNICK_MAN_PAGES fennick-scan fennick-verify)
 if(TARGET orvia-fennick)
   install(TARGETS orvia-fennick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

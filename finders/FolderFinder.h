@@ -51,10 +51,11 @@ protected:
   // cannot be enumerated.
   bool listFolder(FileFilter& filter, std::vector<FileValueObject*>& files,
                   const std::u16string& folder);
+  // True when fullPath ends with one of the excluded suffixes.
+  bool isExcluded(const std::u16string& fullPath) const;
 
 private:
   struct WalkState;
-  bool isExcluded(const std::u16string& fullPath) const;
   void offerFile(FileFilter& filter, std::vector<FileValueObject*>& files,
                  const std::u16string& fullPath);
   bool walkFolder(FileFilter& filter, std::vector<FileValueObject*>& files,

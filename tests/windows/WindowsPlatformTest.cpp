@@ -544,6 +544,12 @@ TEST(WindowsInstaller, UnknownAndMalformedProducts) {
             kErrorUnknownProduct);
   EXPECT_EQ(msiProductComponentPaths(u"{0000", paths), kErrorInvalidParameter);
   EXPECT_EQ(paths, std::vector<std::u16string>{u"kept"});
+  std::u16string keyPath = u"kept";
+  EXPECT_EQ(msiGetComponentPath(u"{00000000-1111-2222-3333-444444444444}",
+                                u"{00000000-1111-2222-3333-555555555555}", keyPath),
+            kInstallStateUnknown);
+  EXPECT_EQ(msiGetComponentPath(u"{0000", u"{0000", keyPath), kInstallStateInvalidArgument);
+  EXPECT_EQ(keyPath, u"kept");
 }
 
 TEST(WindowsText, AnsiConversionsReportLoss) {

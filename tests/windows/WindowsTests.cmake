@@ -10,7 +10,7 @@ set(FENNICK_TESTS_PREFIX_LAYER
   FolderTokensTest HostileInputTest InstallerDatabaseTest MsiFileFinderTest
   QORBFileFinderTest QORBProductReaderTest RegistryTest ScanConfigTest
   ScanDriverTest ScratchFolderTest SessionControllerTest SpecialFoldersTest
-  MsiRealPrefixTest SpecialFilesTest
+  MsiRealPrefixTest PackageRowsTest SpecialFilesTest
   WindowsInstallerTest WindowsNamespaceTest ZipFileFunctionsTest)
 set(FENNICK_TESTS_POSIX_LOCALE LocalizerTest PlatformLocaleTest ShippedDictionariesTest)
 set(FENNICK_TESTS_POSIX_RESOURCES ResourcesTest)

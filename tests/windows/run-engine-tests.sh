@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Runs the Windows test program under Wine (64-bit) in a fresh prefix made here.
+# Runs the Windows test program under Wine (64-bit) in a fresh prefix made
+# here, with three Windows Installer packages of the msi-prefix fixture
+# installed for the finder's tests.
 # Usage: run-engine-tests.sh TESTS.exe PREFIX-DIR LINUX-BUILD-DIR [HELPER.exe [BUILD-DIR]]
 # The fixtures are the Linux build's, reached through Wine's drive Z:. With
 # HELPER, the 64-bit folder-token helper runs in the same prefix too and
@@ -19,6 +21,9 @@ if [[ ! -d $linux_build/fixtures ]]; then
   exit 1
 fi
 
+# A host path as a Windows path through drive Z:.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
 rm -rf "$prefix"
 mkdir -p "$prefix"
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
@@ -26,8 +31,15 @@ unset DISPLAY
 wineboot --init >/dev/null 2>&1
 wineserver -w
 
-# A host path as a Windows path through drive Z:.
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+# Windows Installer products for the finder's tests, from the Linux build's
+# msi-prefix fixture, installed by Wine's msiexec.
+# (The tests report what is missing when the fixture was not made.)
+for name in alpha delta epsilon; do
+  package=$linux_build/fixtures/msi-prefix/packages/$name.msi
+  [[ -f $package ]] || continue
+  wine msiexec /i "$(windows_path "$(realpath "$package")")" /qn || true
+  wineserver -w
+done
 
 export FENNICK_FIXTURES=$(windows_path "$(realpath "$linux_build/fixtures")")
 export FENNICK_SAMPLES=$(windows_path "$(realpath -m "$(dirname "$0")/../../../shared/samples")")
