@@ -2,6 +2,7 @@
 #pragma once
 
 #include "finders/FileFinder.h"
+#include "finders/WalkCycleGuard.h"
 
 #include <memory>
 #include <set>
@@ -29,9 +30,8 @@ public:
   std::set<std::u16string> folders; // plain code-unit order, case-sensitive
   std::vector<std::unique_ptr<FileValueObject>> valueObjects; // in order made
 
-  // Walks deeper than this are cut off: the host has no path-length limit
-  // that would end a walk down a link chain.
-  static constexpr int kMaxWalkDepth = 128;
+  // Walks deeper than this are cut off (see WalkCycleGuard).
+  static constexpr int kMaxWalkDepth = WalkCycleGuard::kMaxDepth;
 
 protected:
   // Lists the files directly in folder, under the same exclusion and filter
@@ -41,10 +41,9 @@ protected:
                   const std::u16string& folder);
 
 private:
-  struct WalkState;
   bool isExcluded(const std::u16string& fullPath) const;
   void offerFile(FileFilter& filter, std::vector<FileValueObject*>& files,
                  const std::u16string& fullPath);
   bool walkFolder(FileFilter& filter, std::vector<FileValueObject*>& files,
-                  const std::u16string& folder, WalkState& state, int depth);
+                  const std::u16string& folder, WalkCycleGuard& guard);
 };
