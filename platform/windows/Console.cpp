@@ -1,8 +1,10 @@
 // The console's character set: the output code page of the console the
 // program writes to, else the ANSI code page; text converted with
-// WideCharToMultiByte.
+// WideCharToMultiByte; and whether a stream is a console.
 #include "platform/Console.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -68,5 +70,12 @@ std::string toCharset(std::string_view utf8, const std::string& charset) {
 }
 
 std::string consoleText(std::string_view utf8) { return toCharset(utf8, consoleCharset()); }
+
+bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+void setBinaryOutput(std::FILE* stream) {
+  std::fflush(stream);
+  _setmode(_fileno(stream), _O_BINARY);
+}
 
 } // namespace platform
