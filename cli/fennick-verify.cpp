@@ -348,6 +348,15 @@ FileReport checkConfigured(const CheckInputs::Input& input,
   return report;
 }
 
+// The report of a check that could not be completed (it threw).
+FileReport failedCheck(const std::string& path) {
+  FileReport report;
+  report.path = path;
+  report.result = ValidationResult::OtherTrustFailure;
+  report.note = "the check could not be completed";
+  return report;
+}
+
 std::string utf8(const std::u16string& text) {
   std::string result;
   wideToUtf8(text, result);
@@ -432,8 +441,10 @@ int main(int argc, char** argv) {
   work.work = [&](std::size_t slot) {
     if (pieces[slot].kind != CheckInputs::Input::Kind::File)
       return;
-    reports[slot] = checkOne(pieces[slot]);
     done.fetch_add(1, std::memory_order_relaxed);
+    // A check that throws leaves this report: a trust failure of this file alone.
+    reports[slot] = failedCheck(pieces[slot].hostPath);
+    reports[slot] = checkOne(pieces[slot]);
   };
   work.handOn = [&](std::size_t slot) {
     const CheckInputs::Input& piece = pieces[slot];

@@ -5,7 +5,9 @@
 #include "finders/ValueObject.h"
 #include "platform/Files.h"
 #include "platform/WindowsInstaller.h"
+#include "platform/WindowsNamespace.h"
 #include "util/Text.h"
+#include "util/WindowsPath.h"
 
 #include <array>
 
@@ -23,20 +25,13 @@ bool productInfo(const std::u16string& productCode, const std::u16string& proper
   return true;
 }
 
-bool isDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-
-// True for "X:\" followed by at least one more unit that is not a backslash.
-bool belowDriveRoot(const std::u16string& path) {
-  return path.size() > 3 && isDriveLetter(path[0]) && path[1] == u':' && path[2] == u'\\' &&
-         path.find_first_not_of(u'\\', 3) != std::u16string::npos;
-}
-
-// A recorded location that can be walked: an absolute path below a drive
-// root that names an existing folder. Everything else (empty, relative, an
-// unformatted "[INSTALLDIR]", a bare drive, a missing folder) would make the
-// walk cover a drive root or nothing at all.
+// A recorded location that can be walked: a path below a drive root once
+// normalised, naming an existing folder whose walk covers no drive root
+// however it is spelt. Everything else (empty, relative, an unformatted
+// "[INSTALLDIR]", a bare drive, "C:\..", a missing folder, a link to a
+// drive root) would make the walk cover a drive root or nothing at all.
 bool usableLocation(const std::u16string& location) {
-  return belowDriveRoot(location) && platform::pathIsDirectory(location);
+  return namesFolderBelowDriveRoot(location) && platform::isWalkableFolder(location);
 }
 
 // The folder a component's key path names: a folder key path (ending with a
@@ -44,14 +39,14 @@ bool usableLocation(const std::u16string& location) {
 // key path ("02:\Software\..."), anything else that is no absolute path,
 // and a drive root, which is never listed on behalf of one product.
 std::u16string keyPathFolder(const std::u16string& keyPath) {
-  if (!belowDriveRoot(keyPath))
+  if (!namesFolderBelowDriveRoot(keyPath))
     return {};
   std::u16string folder = keyPath;
   if (folder.back() != u'\\')
     folder.erase(folder.rfind(u'\\') + 1);
   while (!folder.empty() && folder.back() == u'\\')
     folder.pop_back();
-  return belowDriveRoot(folder + u"\\") ? folder : std::u16string();
+  return namesFolderBelowDriveRoot(folder + u"\\") ? folder : std::u16string();
 }
 
 } // namespace

@@ -13,10 +13,12 @@ class MsiFileFinder : public FolderFinder {
 public:
   // Asks Windows Installer, once, for the install location and the installed
   // name of productCode (passed on exactly as given). A known location sets
-  // msiInstalled; it joins the folders when it is an existing folder below a
+  // msiInstalled; it joins the folders when, normalised and resolved, it is
+  // an existing folder strictly below a drive root whose walk covers no
   // drive root, and otherwise (empty, relative, unformatted, missing, a bare
-  // drive) the folders of the product's components are listed instead, since
-  // walking such a location would cover a whole drive. A failed question
+  // drive, "C:\..", a link to a drive root) the folders of the product's
+  // components are listed instead, since walking such a location would
+  // cover a whole drive. A failed question
   // leaves the record's location and name empty. product always holds a new
   // MsiProductRecord afterwards, id = UTF-8 of productCode.
   MsiFileFinder(std::u16string scratchFolder, std::vector<std::u16string> excludedSuffixes,

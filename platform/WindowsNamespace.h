@@ -42,4 +42,11 @@ std::u16string toWindowsPath(const std::string& hostPath);
 // The host folder that drive letter maps to, or nothing.
 std::optional<std::string> driveRoot(char16_t letter);
 
+// True when folder is an existing folder whose walk covers no drive root:
+// what the path resolves to (links followed) is strictly below a drive root,
+// and, where the machine is a prefix, neither is nor holds any drive's root
+// or the prefix folder. However a path is spelt ("C:\..", a link to a drive
+// root), a folder that fails this would make a walk cover a whole drive.
+bool isWalkableFolder(const std::u16string& folder);
+
 } // namespace platform

@@ -51,7 +51,8 @@ void ScanJob::run() {
   struct Check {
     FileValueObject* file;
     ValidatorBase* validator;
-    int result = ValidationResult::Verified;
+    // A check that throws ends as a trust failure of its file alone.
+    int result = ValidationResult::OtherTrustFailure;
     bool finished = false;
   };
   std::vector<Check> checks;

@@ -70,6 +70,9 @@ TEST(JarValidator, BrokenSignaturesAndChangedMembers) {
   // member does not stand in for a missing one.
   EXPECT_EQ(validator.validate(archive("member-missing-other-twice.jar")),
             ValidationResult::BadSignature);
+  // Every member the walk matches must yield at least one byte: a listed
+  // empty member fails even with the digest of no bytes.
+  EXPECT_EQ(validator.validate(archive("empty-member.jar")), ValidationResult::BadSignature);
 }
 
 TEST(JarValidator, OnlyRsaOverMd5WithoutSignedAttributesVerifies) {

@@ -201,23 +201,31 @@ TEST(ManifestDigests, ChangedManifestOrSectionFails) {
   EXPECT_FALSE(verifySignatureFile(text.signatureFile, "", prefixes.entry, prefixes.manifest));
 }
 
-TEST(ManifestDigests, ValuesAreComparedCutToTheirLength) {
+TEST(ManifestDigests, ValuesMustBeWholeDigests) {
   SignedText text = makeSignedText("SHA", {"a.txt"});
   std::string full = base64(sha1(text.manifest));
   Prefixes prefixes;
+  EXPECT_TRUE(verify(text, prefixes));
 
   SignedText shortened = text; // 8 characters: the digest's first 6 bytes
   shortened.signatureFile.replace(shortened.signatureFile.find(full), full.size(), full.substr(0, 8));
-  EXPECT_TRUE(verify(shortened, prefixes));
+  EXPECT_FALSE(verify(shortened, prefixes));
 
-  SignedText empty = text; // nothing decoded matches any digest
+  SignedText empty = text; // nothing decoded matches no digest
   empty.signatureFile.replace(empty.signatureFile.find(full), full.size(), "");
-  EXPECT_TRUE(verify(empty, prefixes));
+  EXPECT_FALSE(verify(empty, prefixes));
 
   SignedText longer = text; // more bytes than a SHA-1 value has
   longer.signatureFile.replace(longer.signatureFile.find(full), full.size(),
                                base64(sha1(text.manifest) + "more"));
   EXPECT_FALSE(verify(longer, prefixes));
+
+  // The same for a section's digest.
+  std::string sectionValue = base64(sha1(section("a.txt", "SHA", sha1("contents of a.txt"))));
+  SignedText emptySection = text;
+  emptySection.signatureFile.replace(emptySection.signatureFile.find(sectionValue),
+                                     sectionValue.size(), "");
+  EXPECT_FALSE(verify(emptySection, prefixes));
 }
 
 TEST(ManifestDigests, SectionCountsMustMatch) {
@@ -234,12 +242,12 @@ TEST(ManifestDigests, SectionCountsMustMatch) {
   EXPECT_FALSE(verify(extra, prefixes));
 }
 
-TEST(ManifestDigests, UnlistedSectionIsLookedUpAsEmptyValue) {
+TEST(ManifestDigests, UnlistedSectionIsLookedUpAsEmptyValueAndFails) {
   // Same count, but the signature file names another section: the manifest
-  // section it lacks is compared with an empty value, which matches.
+  // section it lacks is compared with an empty value, which matches nothing.
   SignedText text = makeSignedText("SHA", {"a.txt", "b.txt"});
   std::size_t at = text.signatureFile.find("Name: b.txt");
   text.signatureFile.replace(at, 11, "Name: c.txt");
   Prefixes prefixes;
-  EXPECT_TRUE(verify(text, prefixes));
+  EXPECT_FALSE(verify(text, prefixes));
 }

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace {
 
 constexpr char16_t kCode[] = u"{6F1D2C3B-4A59-4E68-B7A6-958473625140}";
@@ -78,24 +80,71 @@ TEST(MsiFileFinder, ProductWithoutLocationValueIsKnownButNamesNoFolder) {
   EXPECT_TRUE(finder.componentFolders.empty());
 }
 
+TEST(MsiFileFinder, EmptyLocationNeverWalksTheRootOfTheCurrentDrive) {
+  TestPrefix machine;
+  machine.addInstalledProduct(kCode, u"Rooted", u"");
+  machine.writeFile("top.dll", "x");
+  machine.writeFile("deep/inner.dll", "x");
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_TRUE(finder.isInstalled());
+  ASSERT_TRUE(finder.folders.empty());
+  EXPECT_TRUE(listPaths(finder).empty());
+}
+
+namespace {
+
+// A product whose recorded location is not walked lists the folders of its
+// components only. "<prefix>" in the location stands for the prefix folder
+// as a Windows path.
+void expectOnlyComponentFoldersListed(std::u16string location) {
+  SCOPED_TRACE(TestPrefix::utf8(location));
+  TestPrefix machine;
+  if (location.rfind(u"<prefix>", 0) == 0)
+    location.replace(0, 8, platform::toWindowsPath(machine.root.string()));
+  machine.addInstalledProduct(kCode, u"Sketch", location);
+  machine.addComponent(u"{10000000-0000-0000-0000-000000000001}", kCode,
+                       u"C:\\Apps\\Sketch\\main.dll");
+  machine.addComponent(u"{10000000-0000-0000-0000-000000000002}", kCode,
+                       u"C:\\apps\\sketch\\"); // the same folder, spelt otherwise
+  machine.addComponent(u"{10000000-0000-0000-0000-000000000003}", kCode, u"C:\\root.dll");
+  machine.addComponent(u"{10000000-0000-0000-0000-000000000004}", kCode,
+                       u"C:\\Apps\\..\\up.dll"); // a drive root, spelt otherwise
+  machine.writeFile("Apps/Sketch/main.dll");
+  machine.writeFile("Apps/Sketch/Sub/sub.dll");
+  machine.writeFile("root.dll");
+  machine.writeFile("up.dll");
+  machine.makeFolder("Links");
+  std::filesystem::create_directory_symlink(machine.driveC(), machine.driveC("Links/Root"));
+  std::filesystem::create_directory_symlink(machine.root, machine.driveC("Links/Prefix"));
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_TRUE(finder.isInstalled());
+  // Fatal: a walk of the prefix would go on through drive Z: to the host.
+  ASSERT_TRUE(finder.folders.empty());
+  EXPECT_EQ(listPaths(finder), (std::vector<std::u16string>{u"C:\\Apps\\Sketch\\main.dll"}));
+}
+
+} // namespace
+
 TEST(MsiFileFinder, UnusableLocationListsOnlyTheFoldersOfItsComponents) {
-  // Relative, missing, a bare drive: none is walked, least of all a drive root.
-  for (std::u16string location : {u"Apps\\Sketch", u"C:\\Apps\\Gone", u"C:\\", u"C:"}) {
-    SCOPED_TRACE(TestPrefix::utf8(location));
-    TestPrefix machine;
-    machine.addInstalledProduct(kCode, u"Sketch", location);
-    machine.addComponent(u"{10000000-0000-0000-0000-000000000001}", kCode,
-                         u"C:\\Apps\\Sketch\\main.dll");
-    machine.addComponent(u"{10000000-0000-0000-0000-000000000002}", kCode,
-                         u"C:\\apps\\sketch\\"); // the same folder, spelt otherwise
-    machine.addComponent(u"{10000000-0000-0000-0000-000000000003}", kCode, u"C:\\root.dll");
-    machine.writeFile("Apps/Sketch/main.dll");
-    machine.writeFile("Apps/Sketch/Sub/sub.dll");
-    machine.writeFile("root.dll");
-    MsiFileFinder finder(u"C:\\scratch", {}, kCode);
-    EXPECT_TRUE(finder.isInstalled());
-    EXPECT_EQ(listPaths(finder), (std::vector<std::u16string>{u"C:\\Apps\\Sketch\\main.dll"}));
-  }
+  // Relative, missing, a bare drive, spellings that normalise to a drive
+  // root, links that lead to one or to the prefix, folders that hold the
+  // prefix: none is walked, least of all a drive root.
+  for (const char16_t* location :
+       {u"Apps\\Sketch", u"C:\\Apps\\Gone", u"C:\\", u"C:", u"C:\\\\", u"C:\\..", u"C:\\.",
+        u"C:\\Apps\\..", u"C:\\Apps\\..\\..", u"C:/Apps/..", u"C:\\Links\\Root",
+        u"C:\\Links\\Root\\", u"C:\\Links\\Prefix", u"<prefix>", u"<prefix>\\..", u"Z:\\"})
+    expectOnlyComponentFoldersListed(location);
+}
+
+TEST(MsiFileFinder, LocationSpeltWithDotsIsWalkedAsRecorded) {
+  TestPrefix machine;
+  const std::u16string location = u"C:\\Apps\\.\\Old\\..\\Sketch\\";
+  machine.addInstalledProduct(kCode, u"Sketch", location);
+  machine.writeFile("Apps/Sketch/main.dll");
+  machine.writeFile("Apps/Old/old.dll");
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_EQ(finder.folders, (std::set<std::u16string>{location}));
+  EXPECT_EQ(listPaths(finder), (std::vector<std::u16string>{location + u"\\main.dll"}));
 }
 
 TEST(MsiFileFinder, LocationThatDoesNotFitCountsAsUnknown) {

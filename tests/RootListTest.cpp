@@ -8,6 +8,7 @@
 #include "platform/TrustStatus.h"
 #include "platform/posix/trust/TrustStoresImpl.h"
 #include "platform/WinTrust.h"
+#include "validation/CertificateNames.h"
 
 #include "AuthenticodeFixtures.h"
 
@@ -42,17 +43,16 @@ void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> 
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-// Stores whose Root holds the fixture anchors, the vendor root bound by
-// vendorEntry and the other root (the time-stamping authority's) by
-// otherEntry, as if the root list named them.
-std::shared_ptr<TrustStores> listing(const RootProgramEntry& vendorEntry,
-                                     const RootProgramEntry& otherEntry = {}) {
+// Stores whose Root holds the fixture anchors, each root named in entries
+// bound by its entry, as if the root list named it.
+std::shared_ptr<TrustStores> listing(
+    std::initializer_list<std::pair<const char*, RootProgramEntry>> entries) {
   auto stores = std::make_shared<TrustStores>();
   stores->root.reset(X509_STORE_new());
   std::vector<std::uint8_t> bundle = fixtures::readBytes(fixtures::authenticode("trust/bundle.pem"));
   for (const X509_ptr& certificate : readCertificates(bundle))
     X509_STORE_add_cert(stores->root.get(), certificate.get());
-  for (auto [name, entry] : {std::pair{"orvia-root", vendorEntry}, std::pair{"other-root", otherEntry}}) {
+  for (auto [name, entry] : entries) {
     std::vector<std::uint8_t> pem = fixtures::readBytes(fixtures::authenticode(std::string("pki/") + name + ".crt"));
     std::vector<X509_ptr> certificates = readCertificates(pem);
     std::uint8_t hash[20];
@@ -62,6 +62,23 @@ std::shared_ptr<TrustStores> listing(const RootProgramEntry& vendorEntry,
     stores->listedRoots[key] = entry;
   }
   return stores;
+}
+
+// The vendor root bound by vendorEntry and the other root (the
+// time-stamping authority's) by otherEntry.
+std::shared_ptr<TrustStores> listing(const RootProgramEntry& vendorEntry,
+                                     const RootProgramEntry& otherEntry = {}) {
+  return listing({{"orvia-root", vendorEntry}, {"other-root", otherEntry}});
+}
+
+RootProgramEntry allowing(std::initializer_list<const char*> usages) {
+  RootProgramEntry entry;
+  entry.usages.emplace(usages.begin(), usages.end());
+  return entry;
+}
+
+std::u16string anchorName(const TrustCheck& check) {
+  return check.chain.empty() ? u"" : certificateDisplayName(check.chain.back());
 }
 
 std::uint32_t statusOf(const std::string& file, const TrustStores& stores) {
@@ -185,6 +202,13 @@ TEST(RootList, DisallowedRootsKeepSignaturesTimeStampedBefore) {
   // Disallowed for time stamping only, the root still vouches for code.
   disallowed.disallowedUsages = {kTimeStamping};
   EXPECT_EQ(statusOf("orvia-sha256-32.exe", *listing(disallowed)), kTrustSuccess);
+  // A signature time-stamped at the very second the root is disallowed is
+  // no longer trusted.
+  RootProgramEntry fromTheStamp;
+  fromTheStamp.disallowedFrom = fixtures::utc(2022, 6, 1);
+  EXPECT_EQ(statusOf("orvia-rfc3161-32.exe", *listing(fromTheStamp)), kCertWrongUsage);
+  fromTheStamp.disallowedFrom = fixtures::utc(2022, 6, 1, 0, 0, 1);
+  EXPECT_EQ(statusOf("orvia-rfc3161-32.exe", *listing(fromTheStamp)), kTrustSuccess);
 }
 
 TEST(RootList, CertificatesIssuedAfterTheNotBeforeDateAreNotTrusted) {
@@ -198,4 +222,46 @@ TEST(RootList, CertificatesIssuedAfterTheNotBeforeDateAreNotTrusted) {
   entry.notBefore = fixtures::utc(2020, 6, 1);
   entry.notBeforeUsages = {kTimeStamping};
   EXPECT_EQ(statusOf("orvia-sha256-32.exe", *listing(entry)), kTrustSuccess);
+}
+
+TEST(RootList, CrossCertificatesLeadToARootThatAllowsTheUsage) {
+  // The signer's issuing CA is certified by a new root and by an old one;
+  // whichever path is found first, the chain kept is the one through the
+  // root that allows code signing, and it is the chain reported.
+  const RootProgramEntry codeSigning = allowing({kCodeSigning});
+  const RootProgramEntry timeStamping = allowing({kTimeStamping});
+  TrustCheck throughOld = winVerifyTrust(
+      fixtures::peImage("cross-signed-64.exe"),
+      *listing({{"cross-new-root", timeStamping}, {"cross-old-root", codeSigning}}));
+  EXPECT_EQ(throughOld.status, kTrustSuccess);
+  EXPECT_EQ(anchorName(throughOld), u"Cross Test Old Root");
+  EXPECT_EQ(throughOld.chain.size(), 3u);
+  TrustCheck throughNew = winVerifyTrust(
+      fixtures::peImage("cross-signed-64.exe"),
+      *listing({{"cross-new-root", codeSigning}, {"cross-old-root", timeStamping}}));
+  EXPECT_EQ(throughNew.status, kTrustSuccess);
+  EXPECT_EQ(anchorName(throughNew), u"Cross Test New Root");
+  // When every path fails, the status is that of the first chain.
+  EXPECT_EQ(statusOf("cross-signed-64.exe",
+                     *listing({{"cross-new-root", timeStamping}, {"cross-old-root", timeStamping}})),
+            kCertWrongUsage);
+}
+
+TEST(RootList, TimeStampChainsTakeTheCrossCertificateOfTheToken) {
+  // An expired signer time-stamped in its validity by an authority under
+  // the new root, which the list allows for code signing only; the token
+  // carries the new root's cross-certificate from the old root, which is
+  // allowed for time stamping.
+  const RootProgramEntry codeSigning = allowing({kCodeSigning});
+  const RootProgramEntry both = allowing({kCodeSigning, kTimeStamping});
+  TrustCheck check = winVerifyTrust(
+      fixtures::peImage("cross-stamped-32.exe"),
+      *listing({{"cross-new-root", codeSigning}, {"cross-old-root", both}}));
+  EXPECT_EQ(check.status, kTrustSuccess);
+  EXPECT_EQ(check.verifyAsOf, fixtures::utc(2015, 6, 1));
+  EXPECT_EQ(certificateDisplayName(check.chain.at(0)), u"Expired Signer");
+  // Neither root allows time stamping: every path fails, as before.
+  EXPECT_EQ(statusOf("cross-stamped-32.exe",
+                     *listing({{"cross-new-root", codeSigning}, {"cross-old-root", codeSigning}})),
+            kCertWrongUsage);
 }

@@ -200,6 +200,36 @@ TEST(ScanDriver, FilesWithoutValidatorDoNotAdvanceTheCount) {
   EXPECT_EQ(session.job.filesChecked.load(), 2);
 }
 
+TEST(ScanDriver, CheckThatThrowsFailsItsFileAloneAndTheScanGoesOn) {
+  for (unsigned workers : {1u, 3u}) {
+    SCOPED_TRACE(workers);
+    TestPrefix prefix;
+    Session session;
+    session.configure();
+    struct ThrowingValidator : ValidatorBase {
+      int validate(std::u16string path) override {
+        if (path.find(u"throws") != std::u16string::npos)
+          throw std::bad_alloc();
+        return path.find(u"bad") != std::u16string::npos ? ValidationResult::Affected
+                                                         : ValidationResult::Verified;
+      }
+    };
+    auto validator = std::make_unique<ThrowingValidator>();
+    static_cast<CustomValidatorFactory*>(session.context.validatorFactory.get())
+        ->registerValidator(u".dll", validator.get());
+    session.context.validators.push_back(std::move(validator));
+    session.addFinder(prefix, "A", 2, "bad-throws.dll");
+    session.addFinder(prefix, "B", 1, "bad.dll");
+    session.job.checkWorkers = workers;
+    session.scan();
+    EXPECT_EQ(session.job.progress.load(), 100);
+    EXPECT_FALSE(session.job.running.load());
+    EXPECT_EQ(session.job.filesChecked.load(), 5);
+    ASSERT_EQ(session.job.defects.size(), 1u);
+    EXPECT_EQ(session.job.defects[0]->file->path, u"C:\\B\\bad.dll");
+  }
+}
+
 TEST(ScanDriver, FindersWithoutFilesEndAtHundred) {
   TestPrefix prefix;
   Session session;

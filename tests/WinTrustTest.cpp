@@ -2,6 +2,7 @@
 // every kind of file, the signer's chain, the countersigner count and the
 // time as of which the signature is verified.
 #include "platform/AuthenticodeCheck.h"
+#include "platform/posix/trust/AuthenticodeSignature.h"
 #include "platform/TrustStores.h"
 #include "platform/WinTrust.h"
 #include "validation/CertificateNames.h"
@@ -9,6 +10,12 @@
 #include "AuthenticodeFixtures.h"
 
 #include <gtest/gtest.h>
+
+#include <openssl/core_dispatch.h>
+#include <openssl/core_names.h>
+#include <openssl/evp.h>
+#include <openssl/params.h>
+#include <openssl/provider.h>
 
 #include <algorithm>
 #include <atomic>
@@ -53,6 +60,72 @@ std::vector<std::u16string> chainNames(const TrustCheck& check) {
   return names;
 }
 
+// While it lives, MD5 is refused as a restricted configuration of the
+// platform refuses it: a provider whose only algorithm is an MD5 that never
+// starts, preferred to every other provider's MD5.
+class Md5Refused {
+public:
+  Md5Refused() {
+    OSSL_PROVIDER_add_builtin(nullptr, "md5-refusing", &initProvider);
+    provider = OSSL_PROVIDER_load(nullptr, "md5-refusing");
+    EVP_set_default_properties(nullptr, "?provider=md5-refusing");
+  }
+  ~Md5Refused() {
+    EVP_set_default_properties(nullptr, "");
+    if (provider)
+      OSSL_PROVIDER_unload(provider);
+  }
+  Md5Refused(const Md5Refused&) = delete;
+  Md5Refused& operator=(const Md5Refused&) = delete;
+
+private:
+  static void* newContext(void*) {
+    static int context;
+    return &context;
+  }
+  static void freeContext(void*) {}
+  static int refuse(void*, const OSSL_PARAM[]) { return 0; }
+  static int update(void*, const unsigned char*, size_t) { return 0; }
+  static int finish(void*, unsigned char*, size_t*, size_t) { return 0; }
+  static int parameters(OSSL_PARAM params[]) {
+    OSSL_PARAM* size = OSSL_PARAM_locate(params, OSSL_DIGEST_PARAM_SIZE);
+    OSSL_PARAM* block = OSSL_PARAM_locate(params, OSSL_DIGEST_PARAM_BLOCK_SIZE);
+    return (!size || OSSL_PARAM_set_size_t(size, 16)) && (!block || OSSL_PARAM_set_size_t(block, 64));
+  }
+  using Function = void (*)();
+  static const OSSL_ALGORITHM* query(void*, int operation, int* noCache) {
+    static const OSSL_DISPATCH md5[] = {
+        {OSSL_FUNC_DIGEST_NEWCTX, reinterpret_cast<Function>(&newContext)},
+        {OSSL_FUNC_DIGEST_FREECTX, reinterpret_cast<Function>(&freeContext)},
+        {OSSL_FUNC_DIGEST_INIT, reinterpret_cast<Function>(&refuse)},
+        {OSSL_FUNC_DIGEST_UPDATE, reinterpret_cast<Function>(&update)},
+        {OSSL_FUNC_DIGEST_FINAL, reinterpret_cast<Function>(&finish)},
+        {OSSL_FUNC_DIGEST_GET_PARAMS, reinterpret_cast<Function>(&parameters)},
+        {0, nullptr}};
+    static const OSSL_ALGORITHM digests[] = {
+        {"MD5:SSL3-MD5:1.2.840.113549.2.5", "provider=md5-refusing", md5, nullptr},
+        {nullptr, nullptr, nullptr, nullptr}};
+    *noCache = 0;
+    return operation == OSSL_OP_DIGEST ? digests : nullptr;
+  }
+  static int initProvider(const OSSL_CORE_HANDLE*, const OSSL_DISPATCH*, const OSSL_DISPATCH** out,
+                          void** context) {
+    static const OSSL_DISPATCH functions[] = {
+        {OSSL_FUNC_PROVIDER_QUERY_OPERATION, reinterpret_cast<Function>(&query)}, {0, nullptr}};
+    *out = functions;
+    *context = nullptr;
+    return 1;
+  }
+
+  OSSL_PROVIDER* provider = nullptr;
+};
+
+bool md5Computes() {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  return EVP_Digest("abc", 3, digest, &length, EVP_md5(), nullptr) == 1 && length == 16;
+}
+
 struct StatusCase {
   const char* file;
   std::uint32_t status;
@@ -93,6 +166,8 @@ TEST(WinTrust, StatusOfEveryKindOfFile) {
       {"expired-32.exe", kCertExpired},
       {"expired-late-rfc3161-32.exe", kCertExpired},
       {"wrongusage-32.exe", kCertWrongUsage},
+      {"anyeku-32.exe", kCertWrongUsage},      // any usage: for issuers, not for a signer
+      {"revoked-expired-64.exe", kCertExpired}, // expiry is reported before revocation
       {"restricted-ca-64.exe", kCertWrongUsage}, // an issuer's usages bind the signer
       {"untrusted-32.exe", kCertUntrustedRoot},
       {"chaining-32.exe", kCertChaining},
@@ -100,6 +175,9 @@ TEST(WinTrust, StatusOfEveryKindOfFile) {
       {"bad-pkcs9-64.exe", kTrustCounterSigner},
       {"bad-pkcs9-digest-64.exe", kTrustCounterSigner},
       {"untrusted-tsa-32.exe", kCertUntrustedRoot},
+      {"cross-signed-64.exe", kTrustSuccess},   // an issuing CA under two roots
+      {"cross-stamped-32.exe", kTrustSuccess},  // expired, stamped; cross-certificate in the token
+      {"cross-loop-64.exe", kCertChaining},     // two CAs certifying each other, no anchor
   };
   for (const StatusCase& c : cases)
     EXPECT_EQ(verify(c.file).status, c.status) << c.file;
@@ -149,6 +227,18 @@ TEST(WinTrust, LegacyCountersignaturesOverTheBareDigest) {
   EXPECT_EQ(verify("bare-wrong-digest-pkcs9-64.exe").status, kTrustCounterSigner);
 }
 
+TEST(WinTrust, CountersignatureOverADigestThatCannotBeComputedFails) {
+  // An MD5 countersignature with an empty message digest and a signature of
+  // arbitrary bytes: where MD5 is refused, no digest can be computed, and
+  // an empty digest must not match the empty values.
+  EXPECT_EQ(verify("forged-md5-pkcs9-64.exe").status, kTrustCounterSigner);
+  Md5Refused refused;
+  ASSERT_FALSE(md5Computes());
+  EXPECT_EQ(verify("forged-md5-pkcs9-64.exe").status, kTrustCounterSigner);
+  // Other digests still serve: a SHA-256 countersignature verifies.
+  EXPECT_EQ(verify("orvia-pkcs9-64.exe").status, kTrustSuccess);
+}
+
 TEST(WinTrust, ThumbprintIsTakenOverTheCertificateAsSent) {
   // The signer's certificate is sent in BER that is not DER; decoding and
   // encoding it again would give other bytes and another hash.
@@ -189,6 +279,31 @@ TEST(WinTrust, TimeStampsGiveTheTimeOfVerification) {
     EXPECT_EQ(check.status, kTrustSuccess) << c.file;
     EXPECT_EQ(check.counterSignerCount, 1u) << c.file;
     EXPECT_EQ(check.verifyAsOf, c.time) << c.file;
+  }
+  // A countersignature of 2023-03-01 and an RFC 3161 token of 2022-06-01:
+  // the countersignature comes first, whatever their order in the block.
+  TrustCheck both = verify("two-stamps-32.exe");
+  EXPECT_EQ(both.status, kTrustSuccess);
+  EXPECT_EQ(both.counterSignerCount, 2u);
+  EXPECT_EQ(both.verifyAsOf, fixtures::utc(2023, 3, 1));
+}
+
+TEST(WinTrust, TimeStampTimesKeepTheirFractionOfASecond) {
+  // Signing dates are compared in 100-nanosecond ticks.
+  struct Fraction {
+    const char* text;
+    std::uint64_t ticks;
+  };
+  const Fraction cases[] = {{"20220601000000Z", 0},
+                            {"20220601000000.5Z", 5000000},
+                            {"20220601000000.1234567Z", 1234567},
+                            {"20220601000000.123456789Z", 1234567}};
+  for (const Fraction& c : cases) {
+    ASN1_TIME_ptr time(ASN1_GENERALIZEDTIME_new());
+    ASSERT_TRUE(time && ASN1_GENERALIZEDTIME_set_string(time.get(), c.text) == 1) << c.text;
+    FileTime converted;
+    ASSERT_TRUE(fileTimeOf(time.get(), converted)) << c.text;
+    EXPECT_EQ(converted.ticks(), fixtures::utc(2022, 6, 1).ticks() + c.ticks) << c.text;
   }
 }
 

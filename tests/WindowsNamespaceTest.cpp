@@ -2,6 +2,7 @@
 // component matching, the current drive and host paths turned back.
 #include "platform/Files.h"
 #include "platform/WindowsNamespace.h"
+#include "util/WindowsPath.h"
 #include "TestPrefix.h"
 
 #include <gtest/gtest.h>
@@ -64,6 +65,18 @@ TEST(WindowsNamespace, PathsWithoutDriveUseTheCurrentDrive) {
   TestPrefix prefix;
   EXPECT_EQ(platform::toHostPath(u"\\tg.bin"), (prefix.driveC() / "tg.bin").string());
   EXPECT_EQ(platform::toHostPath(u"C:\\a\\\\b\\.\\c\\..\\d"), (prefix.driveC() / "a/b/d").string());
+}
+
+TEST(WindowsNamespace, WhatRemainsOfAPathAfterNormalisationDecidesItsFolder) {
+  using Components = std::vector<std::u16string>;
+  EXPECT_EQ(normalizedComponents(u"\\a\\\\b\\.\\c\\..\\d/e/"), (Components{u"a", u"b", u"d", u"e"}));
+  EXPECT_EQ(normalizedComponents(u"..\\..\\a"), (Components{u"a"}));
+  for (const char16_t* below : {u"C:\\Apps", u"c:/Apps", u"C:\\Apps\\.\\", u"C:\\.\\Apps\\..\\Apps"})
+    EXPECT_TRUE(namesFolderBelowDriveRoot(below)) << TestPrefix::utf8(below);
+  for (const char16_t* root : {u"", u"C:", u"C:\\", u"C:\\\\", u"C:\\.", u"C:\\..", u"C:\\Apps\\..",
+                               u"C:\\Apps\\..\\..", u"C:Apps", u"Apps", u"\\Apps", u"1:\\Apps",
+                               u"\\\\server\\share"})
+    EXPECT_FALSE(namesFolderBelowDriveRoot(root)) << TestPrefix::utf8(root);
 }
 
 TEST(WindowsNamespace, HostPathsTurnIntoWindowsPaths) {

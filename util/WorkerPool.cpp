@@ -26,14 +26,43 @@ bool parseWorkerCount(std::string_view text, unsigned& count) {
   return true;
 }
 
+namespace {
+
+// Runs one piece of work; an exception it throws stays here (see the header).
+void runGuarded(const std::function<void(std::size_t)>& work, std::size_t i) {
+  try {
+    work(i);
+  } catch (...) {
+  }
+}
+
+// Joins every thread it holds when it goes, also when the caller leaves
+// through an exception: a joinable std::thread must never be destroyed.
+struct JoinGuard {
+  std::vector<std::thread> threads;
+  ~JoinGuard() {
+    for (std::thread& thread : threads) {
+      if (thread.joinable())
+        thread.join();
+    }
+  }
+};
+
+void runOnCaller(std::size_t count, const std::function<void(std::size_t)>& work,
+                 const std::function<void(std::size_t)>& finished) {
+  for (std::size_t i = 0; i < count; ++i) {
+    runGuarded(work, i);
+    finished(i);
+  }
+}
+
+} // namespace
+
 void runOnWorkers(std::size_t count, unsigned workers,
                   const std::function<void(std::size_t)>& work,
                   const std::function<void(std::size_t)>& finished) {
   if (workers <= 1 || count < 2) {
-    for (std::size_t i = 0; i < count; ++i) {
-      work(i);
-      finished(i);
-    }
+    runOnCaller(count, work, finished);
     return;
   }
 
@@ -44,7 +73,7 @@ void runOnWorkers(std::size_t count, unsigned workers,
 
   auto worker = [&] {
     for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
-      work(i);
+      runGuarded(work, i);
       {
         std::lock_guard lock(mutex);
         done.push_back(i);
@@ -52,11 +81,20 @@ void runOnWorkers(std::size_t count, unsigned workers,
       changed.notify_one();
     }
   };
-  std::vector<std::thread> threads;
+  JoinGuard pool;
   const std::size_t threadCount = std::min<std::size_t>(workers, count);
-  threads.reserve(threadCount);
-  for (std::size_t t = 0; t < threadCount; ++t)
-    threads.emplace_back(worker);
+  try {
+    pool.threads.reserve(threadCount);
+    for (std::size_t t = 0; t < threadCount; ++t)
+      pool.threads.emplace_back(worker);
+  } catch (...) {
+    // The system made fewer threads than asked for (std::system_error), or
+    // none could be noted (std::bad_alloc): those made do the work.
+  }
+  if (pool.threads.empty()) {
+    runOnCaller(count, work, finished);
+    return;
+  }
 
   std::vector<std::size_t> taken;
   for (std::size_t handed = 0; handed < count;) {
@@ -70,6 +108,4 @@ void runOnWorkers(std::size_t count, unsigned workers,
     handed += taken.size();
     taken.clear();
   }
-  for (std::thread& thread : threads)
-    thread.join();
 }

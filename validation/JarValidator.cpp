@@ -166,8 +166,7 @@ bool verifySignatureBlock(const std::string& block, const std::string& signature
 // Compares the manifest's member digests with the members. The walk passes
 // over META-INF/ members and folder entries and ends at the first other
 // member the manifest does not list; it succeeds when every listed name was
-// matched by a member whose SHA-1, cut to the listed value's length, equals
-// that value.
+// matched by a member whose SHA-1 is the listed value, whole.
 bool verifyArchiveMembers(unzFile archive, const std::string& manifest,
                           const std::string& entryDigestPrefix) {
   DigestMap manifestDigests; // member name -> digest bytes, from the manifest
@@ -214,7 +213,7 @@ bool verifyArchiveMembers(unzFile archive, const std::string& manifest,
     if (!digest)
       break;
     const std::string& expected = listed->second;
-    if (expected.size() > digest->size() ||
+    if (digest->empty() || expected.size() != digest->size() ||
         !std::equal(expected.begin(), expected.end(), digest->begin(),
                     [](char a, std::uint8_t b) { return std::uint8_t(a) == b; }))
       break;

@@ -48,12 +48,11 @@ std::string asText(const std::vector<std::uint8_t>& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-// True when the computed digest, cut to the length of the expected value,
-// equals it: an expected value longer than the digest never matches, an
-// empty one always does.
-bool matchesCutDigest(std::string_view computed, std::string_view expected) {
-  return expected.size() <= computed.size() &&
-         computed.substr(0, expected.size()) == expected;
+// True when the value from the file is the whole computed digest. An
+// empty, cut or longer value never matches, nor does a digest that could
+// not be computed.
+bool sameDigest(std::string_view computed, std::string_view expected) {
+  return !computed.empty() && computed == expected;
 }
 
 std::optional<std::string> sha1Of(std::string_view bytes) {
@@ -186,7 +185,7 @@ bool verifySignatureFile(std::string_view signatureFile, std::string_view manife
   std::size_t valueEnd = signatureFile.find('\n', attributeAt + 1);
   std::string expected = decodeDigestBase64(
       valueText(signatureFile, attributeAt + manifestDigestPrefix.size(), valueEnd));
-  if (!matchesCutDigest(*manifestDigest, expected))
+  if (!sameDigest(*manifestDigest, expected))
     return false;
 
   DigestMap listed;
@@ -196,8 +195,8 @@ bool verifySignatureFile(std::string_view signatureFile, std::string_view manife
     return false;
   for (const auto& [name, digest] : computed) {
     // A section the signature file does not list is looked up as an empty
-    // value, which matches any digest.
-    if (!matchesCutDigest(digest, listed[name]))
+    // value, which matches no digest.
+    if (!sameDigest(digest, listed[name]))
       return false;
   }
   return true;

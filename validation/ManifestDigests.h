@@ -47,7 +47,7 @@ DigestMap sectionDigests(std::string_view manifest, std::string_view prefix);
 // True when the signature file's whole-manifest digest and its per-section
 // digests agree with the manifest. When the file lacks the first form of the
 // whole-manifest attribute, both prefixes are switched to the "SHA1-" forms;
-// the switch stays for the rest of the caller's check. A decoded value is
-// compared with as many leading bytes of the computed digest as it has.
+// the switch stays for the rest of the caller's check. A decoded value must
+// be the whole computed digest: an empty or cut value matches nothing.
 bool verifySignatureFile(std::string_view signatureFile, std::string_view manifest,
                          std::string& entryDigestPrefix, std::string& manifestDigestPrefix);

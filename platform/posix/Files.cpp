@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 
 #include "platform/WindowsNamespace.h"
+#include "platform/posix/RegularFile.h"
 #include "util/Text.h"
 
 #include <cerrno>
@@ -42,22 +43,11 @@ struct Descriptor {
   }
 };
 
-// Opens the host file of path for reading when it is a regular file. The
-// open does not wait (a named pipe would wait for a writer); anything but a
-// regular file is closed again at once.
+// Opens the host file of path for reading when it is a regular file;
+// nothing else is ever opened (see RegularFile.h).
 int openRegularFile(const std::u16string& path) {
   std::optional<std::string> host = toHostPath(path);
-  if (!host)
-    return -1;
-  int fd = ::open(host->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0)
-    return -1;
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
+  return host ? posix::openRegularFile(*host) : -1;
 }
 
 // Reads up to size bytes; the count read, or -1 on an error.

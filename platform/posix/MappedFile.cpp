@@ -1,9 +1,10 @@
 // Read-only file mapping on POSIX mmap, and sequential reads with pread.
 #include "platform/MappedFile.h"
 
+#include "platform/posix/RegularFile.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <memory>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -40,16 +41,16 @@ void MappedFile::close() {
 bool MappedFile::open(const std::string& hostPath) {
   close();
   failure = Error::None;
-  // Without O_NONBLOCK, opening a named pipe waits for a writer; whatever is
-  // not a regular file is refused right after the open.
-  int file = ::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  // Only a regular file is opened: a named pipe or a device has effects of
+  // its own when opened (see RegularFile.h).
+  int file = posix::openRegularFile(hostPath);
   if (file < 0) {
     failure = (errno == ENOENT || errno == ENOTDIR) ? Error::NotFound : Error::NotReadable;
     return false;
   }
   descriptor = file;
   struct stat info;
-  if (fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (fstat(file, &info) != 0) {
     failure = Error::NotReadable;
     close();
     return false;

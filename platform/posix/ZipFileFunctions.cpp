@@ -2,12 +2,11 @@
 #include "platform/ZipFileFunctions.h"
 
 #include "platform/WindowsNamespace.h"
+#include "platform/posix/RegularFile.h"
 
 #include <cstdio>
-#include <fcntl.h>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -19,16 +18,11 @@ voidpf ZCALLBACK openWindowsPath(voidpf, const void* filename, int mode) {
   std::optional<std::string> host = toHostPath(static_cast<const char16_t*>(filename));
   if (!host)
     return nullptr;
-  // Only a regular file is read: a named pipe, socket or device could block
-  // the reader forever, so it is opened without waiting and refused.
-  int descriptor = ::open(host->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  // Only a regular file is opened: a named pipe, socket or device has
+  // effects of its own when opened (see RegularFile.h).
+  int descriptor = posix::openRegularFile(*host);
   if (descriptor < 0)
     return nullptr;
-  struct stat info;
-  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(descriptor);
-    return nullptr;
-  }
   std::FILE* stream = fdopen(descriptor, "rb");
   if (!stream)
     ::close(descriptor);

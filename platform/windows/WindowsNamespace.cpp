@@ -6,6 +6,7 @@
 #include "platform/WindowsNamespace.h"
 
 #include "platform/windows/WideText.h"
+#include "util/WindowsPath.h"
 
 #include <windows.h>
 
@@ -74,6 +75,31 @@ std::optional<std::string> driveRoot(char16_t letter) {
   if (GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR)
     return std::nullopt;
   return std::string{char(letter), ':', '\\'};
+}
+
+bool isWalkableFolder(const std::u16string& folder) {
+  // What the path leads to, links and junctions followed, as the system
+  // spells it: "\\?\C:\Apps" or "\\?\UNC\server\share\Apps".
+  HANDLE handle = CreateFileW(win::wide(folder), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return false;
+  BY_HANDLE_FILE_INFORMATION information{};
+  std::vector<wchar_t> buffer(32768);
+  const bool isFolder = GetFileInformationByHandle(handle, &information) &&
+                        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), DWORD(buffer.size()),
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(handle);
+  if (!isFolder || length == 0 || length >= buffer.size())
+    return false;
+  std::u16string resolved = win::fromWide(buffer.data(), length);
+  if (resolved.rfind(u"\\\\?\\", 0) == 0)
+    resolved.erase(0, 4);
+  if (resolved.rfind(u"UNC\\", 0) == 0) // a share's root is the root of its drive
+    return normalizedComponents(std::u16string_view(resolved).substr(4)).size() > 2;
+  return namesFolderBelowDriveRoot(resolved);
 }
 
 } // namespace platform

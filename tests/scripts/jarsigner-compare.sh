@@ -30,6 +30,7 @@ declare -A differences=(
   [sf-section-missing.jar]="broken verified: the signature file must list as many sections as the manifest has; jarsigner takes the unlisted section's member as unsigned"
   [sf-changed.jar]="broken unsigned: a block that does not verify is a bad signature here; jarsigner then treats the archive as unsigned"
   [empty-sf.jar]="unsigned verified: the first .SF member is taken, even an empty one; jarsigner pairs SIGNER.SF with SIGNER.RSA"
+  [empty-member.jar]="broken verified: every listed member must yield at least one byte; jarsigner checks the digest of an empty member like any other"
   [lowercase-folder.jar]="unsigned verified: the META-INF/ folder is matched case-sensitively; jarsigner matches it in any case"
 )
 

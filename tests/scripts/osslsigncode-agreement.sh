@@ -26,6 +26,7 @@ declare -A expected_difference=(
   [bad-pkcs9-digest-64.exe]="untrusted valid: a time-stamp that does not verify fails the check; osslsigncode then judges the signature as of now"
   [untrusted-tsa-32.exe]="untrusted valid: a time-stamping authority without a trusted chain fails the check; osslsigncode then judges the signature as of now"
   [bare-wrong-digest-pkcs9-64.exe]="untrusted valid: a time-stamp that does not verify fails the check (a countersignature over the bare digest of another algorithm than its own is refused); osslsigncode then judges the signature as of now"
+  [forged-md5-pkcs9-64.exe]="untrusted valid: a time-stamp that does not verify fails the check (an MD5 countersignature with an empty message digest and a signature of arbitrary bytes); osslsigncode then judges the signature as of now"
   [old-root-64.exe]="valid untrusted: a self-signed root without a basic-constraints extension is a CA, as the platform takes the oldest roots of its list; OpenSSL's verifier, which osslsigncode uses, refuses it as an issuer"
 )
 

@@ -1,7 +1,7 @@
 // pe-signature: edits the Authenticode signature of a signed PE image, for
 // fixtures that signing tools do not make.
 //
-//   pe-signature countersign IN OUT CERT KEY UNIX-TIME [--bad-digest|--bare-sha1|--bare-wrong]
+//   pe-signature countersign IN OUT CERT KEY UNIX-TIME [--bad-digest|--bare-sha1|--bare-wrong|--forged-md5]
 //       adds a PKCS#9 countersignature (SHA-256, signing time UNIX-TIME) by
 //       CERT/KEY over the first signer's signature value, and CERT to the
 //       block's certificates; --bad-digest makes its message digest wrong;
@@ -9,7 +9,10 @@
 //       the bare SHA-1 digest of its attributes, without DigestInfo, as
 //       early time-stamping services signed (the raw RSA signature of
 //       `openssl pkeyutl -sign` without a digest algorithm); --bare-wrong
-//       the same over the bare SHA-256 digest instead
+//       the same over the bare SHA-256 digest instead; --forged-md5 makes
+//       it an MD5 countersignature with an empty message digest and a
+//       signature value of arbitrary bytes, which only a check that takes
+//       a digest it cannot compute for a match would accept
 //   pe-signature noncanonical-signer IN OUT CERT-OUT
 //       re-encodes the signer's certificate inside the block with a length
 //       that is valid BER but not DER (one more length byte than needed),
@@ -149,7 +152,7 @@ PKCS7_SIGNER_INFO* firstSigner(PKCS7* signature) {
   return signer;
 }
 
-enum class CounterForm { Standard, BadDigest, BareSha1, BareWrong };
+enum class CounterForm { Standard, BadDigest, BareSha1, BareWrong, ForgedMd5 };
 
 // Signs the countersignature's attributes with a raw RSA signature over
 // their bare digest with algorithm: PKCS#1 v1.5 type-1 padding around the
@@ -180,8 +183,9 @@ void signBareDigest(PKCS7_SIGNER_INFO* counter, EVP_PKEY* key, const EVP_MD* alg
 void countersign(const Bytes& image, const std::string& out, const std::string& certPath,
                  const std::string& keyPath, long unixTime, CounterForm form) {
   const bool badDigest = form == CounterForm::BadDigest;
-  const EVP_MD* counterDigest =
-      form == CounterForm::BareSha1 || form == CounterForm::BareWrong ? EVP_sha1() : EVP_sha256();
+  const EVP_MD* counterDigest = form == CounterForm::BareSha1 || form == CounterForm::BareWrong
+                                    ? EVP_sha1()
+                                    : form == CounterForm::ForgedMd5 ? EVP_md5() : EVP_sha256();
   PKCS7* signature = readSignature(image);
   PKCS7_SIGNER_INFO* signer = firstSigner(signature);
   FILE* certFile = std::fopen(certPath.c_str(), "r");
@@ -210,8 +214,15 @@ void countersign(const Bytes& image, const std::string& out, const std::string& 
              counterDigest, nullptr);
   if (badDigest)
     digest[0] ^= 0x01;
+  if (form == CounterForm::ForgedMd5)
+    digestLength = 0;
   PKCS7_add1_attrib_digest(counter, digest, static_cast<int>(digestLength));
-  if (form == CounterForm::Standard || form == CounterForm::BadDigest) {
+  if (form == CounterForm::ForgedMd5) {
+    Bytes garbage(256);
+    for (std::size_t i = 0; i < garbage.size(); ++i)
+      garbage[i] = std::uint8_t(i * 37 + 11);
+    ASN1_STRING_set(counter->enc_digest, garbage.data(), int(garbage.size()));
+  } else if (form == CounterForm::Standard || form == CounterForm::BadDigest) {
     if (PKCS7_SIGNER_INFO_sign(counter) != 1)
       fail("cannot sign the countersignature");
   } else {
@@ -443,6 +454,8 @@ int main(int argc, char** argv) {
       form = CounterForm::BareSha1;
     else if (option == "--bare-wrong")
       form = CounterForm::BareWrong;
+    else if (option == "--forged-md5")
+      form = CounterForm::ForgedMd5;
     else if (!option.empty())
       return usage();
     countersign(image, out, args[3], args[4], std::strtol(args[5].c_str(), nullptr, 10), form);

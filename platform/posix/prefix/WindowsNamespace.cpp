@@ -2,6 +2,7 @@
 #include "platform/WindowsNamespace.h"
 
 #include "util/Text.h"
+#include "util/WindowsPath.h"
 
 #include <climits>
 #include <cstdlib>
@@ -182,23 +183,10 @@ std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
   if (!root)
     return std::nullopt;
 
-  // Split into components; empty ones and "." vanish and ".." climbs, as the
-  // Windows path normaliser does.
-  std::vector<std::u16string> components;
-  std::u16string current;
-  for (size_t i = start; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == u'\\' || path[i] == u'/') {
-      if (current == u"..") {
-        if (!components.empty())
-          components.pop_back();
-      } else if (!current.empty() && current != u".") {
-        components.push_back(current);
-      }
-      current.clear();
-    } else {
-      current.push_back(path[i]);
-    }
-  }
+  // Empty components and "." vanish and ".." climbs, as the Windows path
+  // normaliser does.
+  const std::vector<std::u16string> components =
+      normalizedComponents(std::u16string_view(path).substr(start));
 
   // Most paths name a file that exists exactly as spelt: one look at the
   // whole path then stands for a look at every component, since each of
@@ -249,6 +237,24 @@ std::u16string toWindowsPath(const std::string& hostPath) {
   if (trailing && result.back() != u'\\')
     result.push_back(u'\\');
   return std::u16string{bestDrive, u':'} + result;
+}
+
+bool isWalkableFolder(const std::u16string& folder) {
+  std::optional<std::string> host = toHostPath(folder);
+  char resolved[PATH_MAX];
+  if (!host || !realpath(host->c_str(), resolved) || !isDirectory(resolved))
+    return false;
+  const std::string walked = resolved;
+  // True when the walk of walked would pass through place (or stand on it).
+  auto reaches = [&walked](const std::string& place) {
+    return place == walked || walked == "/" || place.rfind(walked + "/", 0) == 0;
+  };
+  for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
+    std::optional<std::string> root = driveRoot(letter);
+    if (root && reaches(*root))
+      return false;
+  }
+  return !reaches(canonical(prefix()));
 }
 
 } // namespace platform

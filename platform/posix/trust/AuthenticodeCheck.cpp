@@ -137,8 +137,9 @@ TrustCheck verifyImageTrust(std::span<const std::uint8_t> image,
     return check;
   }
   bool readFailed = false;
-  if (imageDigest(image, layout, signature.imageDigestAlgorithm, readRange, readFailed) !=
-      signature.imageDigest) {
+  if (!sameDigest(signature.imageDigestAlgorithm,
+                  imageDigest(image, layout, signature.imageDigestAlgorithm, readRange, readFailed),
+                  signature.imageDigest)) {
     check.status = readFailed ? kCryptFileError : kTrustBadDigest;
     return check;
   }

@@ -41,10 +41,6 @@ std::vector<std::uint8_t> digestOf(const EVP_MD* algorithm, std::span<const std:
   return std::vector<std::uint8_t>(digest, digest + length);
 }
 
-bool sameBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
-}
-
 // The DER of an ANY that holds a SEQUENCE (its whole encoding).
 std::span<const std::uint8_t> sequenceOf(const ASN1_TYPE* value) {
   if (!value || value->type != V_ASN1_SEQUENCE)
@@ -188,8 +184,8 @@ bool tstInfoTime(std::span<const std::uint8_t> tstInfo, const AuthenticodeSignat
   X509_ALGOR* imprintAlgorithm = imprint ? TS_MSG_IMPRINT_get_algo(imprint) : nullptr;
   const EVP_MD* algorithm = imprintAlgorithm ? supportedDigest(imprintAlgorithm->algorithm) : nullptr;
   return algorithm &&
-         sameBytes(digestOf(algorithm, bytesOf(signature.signer->enc_digest)),
-                   bytesOf(TS_MSG_IMPRINT_get_msg(imprint))) &&
+         sameDigest(algorithm, digestOf(algorithm, bytesOf(signature.signer->enc_digest)),
+                    bytesOf(TS_MSG_IMPRINT_get_msg(imprint))) &&
          fileTimeOf(TS_TST_INFO_get_time(info.get()), time);
 }
 
@@ -224,7 +220,7 @@ bool verifyTokenAsCms(std::span<const std::uint8_t> encoded, const AuthenticodeS
   auto* messageDigest = static_cast<ASN1_OCTET_STRING*>(CMS_signed_get0_data_by_OBJ(
       tokenSigner, OBJ_nid2obj(NID_pkcs9_messageDigest), -3, V_ASN1_OCTET_STRING));
   if (!authority || !algorithm || !messageDigest ||
-      !sameBytes(digestOf(algorithm, tstInfo), bytesOf(messageDigest)))
+      !sameDigest(algorithm, digestOf(algorithm, tstInfo), bytesOf(messageDigest)))
     return false;
   CMS_SignerInfo_set1_signer_cert(tokenSigner, authority);
   if (CMS_SignerInfo_verify(tokenSigner) != 1 || !tstInfoTime(tstInfo, signature, stamp.time) ||
@@ -272,6 +268,14 @@ const EVP_MD* supportedDigest(const ASN1_OBJECT* algorithm) {
   case NID_sha512: return EVP_sha512();
   default: return nullptr;
   }
+}
+
+bool sameDigest(const EVP_MD* algorithm, std::span<const std::uint8_t> computed,
+                std::span<const std::uint8_t> expected) {
+  const int size = algorithm ? EVP_MD_get_size(algorithm) : 0;
+  return size > 0 && computed.size() == static_cast<std::size_t>(size) &&
+         expected.size() == computed.size() &&
+         std::equal(computed.begin(), computed.end(), expected.begin());
 }
 
 bool fileTimeOf(const ASN1_TIME* time, FileTime& result) {
@@ -349,7 +353,8 @@ SignerCheck verifySignerInfo(PKCS7_SIGNER_INFO* signerInfo, std::span<const std:
     // message digest attribute.
     ASN1_TYPE* messageDigest = PKCS7_get_signed_attribute(signerInfo, NID_pkcs9_messageDigest);
     if (!messageDigest || messageDigest->type != V_ASN1_OCTET_STRING ||
-        !sameBytes(digestOf(algorithm, content), bytesOf(messageDigest->value.octet_string)))
+        !sameDigest(algorithm, digestOf(algorithm, content),
+                    bytesOf(messageDigest->value.octet_string)))
       return SignerCheck::BadDigest;
     unsigned char* encoded = nullptr;
     int length = ASN1_item_i2d(reinterpret_cast<ASN1_VALUE*>(signerInfo->auth_attr), &encoded,
@@ -369,7 +374,7 @@ SignerCheck verifySignerInfo(PKCS7_SIGNER_INFO* signerInfo, std::span<const std:
                        signed_.size()) == 1)
     return SignerCheck::Valid;
   if (bareDigest && (algorithm == EVP_md5() || algorithm == EVP_sha1()) &&
-      sameBytes(recoverRsaPayload(key, signatureValue), digestOf(algorithm, signed_)))
+      sameDigest(algorithm, digestOf(algorithm, signed_), recoverRsaPayload(key, signatureValue)))
     return SignerCheck::Valid;
   return SignerCheck::BadSignature;
 }

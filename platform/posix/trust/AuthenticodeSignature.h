@@ -77,6 +77,13 @@ std::vector<TimeStamp> timeStampsOf(const AuthenticodeSignature& signature);
 // SHA-256, SHA-384, SHA-512. Null for any other.
 const EVP_MD* supportedDigest(const ASN1_OBJECT* algorithm);
 
+// True when computed, the digest of some bytes with algorithm, equals the
+// value expected: both must have the algorithm's size. A digest that could
+// not be computed (empty, as when the platform refuses the algorithm) never
+// matches, not even an empty or cut value.
+bool sameDigest(const EVP_MD* algorithm, std::span<const std::uint8_t> computed,
+                std::span<const std::uint8_t> expected);
+
 // The time as FILETIME ticks (UTC), fractions of a second included where the
 // encoding has them. False when the text is no valid time.
 bool fileTimeOf(const ASN1_TIME* time, FileTime& result);

@@ -1,11 +1,15 @@
 // Chain building on OpenSSL's verifier, with the platform's stores and the
-// error precedence of its Authenticode policy.
+// error precedence of its Authenticode policy. The verifier builds one chain
+// first; only when that chain has a fault are the other paths to an anchor
+// (IssuerPaths) judged, each with the whole policy, and the best one kept.
 #include "platform/posix/trust/CertificateChain.h"
 
+#include "platform/posix/trust/IssuerPaths.h"
 #include "platform/TrustStatus.h"
 
 #include <openssl/objects.h>
 
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -173,40 +177,56 @@ bool listAllows(const RootProgramEntry& entry, X509* leaf, std::time_t at, Chain
   return true;
 }
 
-std::uint32_t statusOf(const ChainFaults& faults) {
-  if (faults.distrusted)
-    return kTrustExplicitDistrust;
-  if (faults.badCertificateSignature)
-    return kTrustCertSignature;
-  if (faults.untrustedRoot)
-    return kCertUntrustedRoot;
-  if (faults.partialChain)
-    return kCertChaining;
-  if (faults.notTimeValid)
-    return kCertExpired;
-  if (faults.revoked)
-    return kCertRevoked;
-  if (faults.wrongUsage)
-    return kCertWrongUsage;
-  if (faults.basicConstraints)
-    return kTrustBasicConstraints;
-  if (faults.criticalExtension)
-    return kCertCritical;
-  if (faults.other)
-    return kCertChaining;
-  return kTrustSuccess;
+// The faults in the order the policy reports them: the first one present
+// gives the chain's status.
+struct Precedence {
+  bool ChainFaults::*fault;
+  std::uint32_t status;
+};
+constexpr Precedence kPrecedence[] = {
+    {&ChainFaults::distrusted, kTrustExplicitDistrust},
+    {&ChainFaults::badCertificateSignature, kTrustCertSignature},
+    {&ChainFaults::untrustedRoot, kCertUntrustedRoot},
+    {&ChainFaults::partialChain, kCertChaining},
+    {&ChainFaults::notTimeValid, kCertExpired},
+    {&ChainFaults::revoked, kCertRevoked},
+    {&ChainFaults::wrongUsage, kCertWrongUsage},
+    {&ChainFaults::basicConstraints, kTrustBasicConstraints},
+    {&ChainFaults::criticalExtension, kCertCritical},
+    {&ChainFaults::other, kCertChaining},
+};
+constexpr std::size_t kFaultless = std::size(kPrecedence);
+
+// How far down the precedence the chain's first fault lies; kFaultless for
+// a chain without faults. Of two chains the one of higher rank is better.
+std::size_t rankOf(const ChainFaults& faults) {
+  for (std::size_t rank = 0; rank < kFaultless; ++rank) {
+    if (faults.*kPrecedence[rank].fault)
+      return rank;
+  }
+  return kFaultless;
 }
 
-} // namespace
+std::uint32_t statusOf(std::size_t rank) {
+  return rank < kFaultless ? kPrecedence[rank].status : kTrustSuccess;
+}
 
-ChainResult buildChain(X509* leaf, STACK_OF(X509) * untrusted, const TrustStores& stores,
-                       std::time_t at, ChainUsage usage) {
-  ChainResult result;
+struct JudgedChain {
+  std::size_t rank = 0;
+  X509_STACK_ptr chain; // leaf first
+};
+
+// Builds the chain of leaf with OpenSSL's verifier from the anchors of
+// anchors and the certificates of untrusted, and judges it with the whole
+// policy.
+JudgedChain judgeChain(X509* leaf, STACK_OF(X509) * untrusted, X509_STORE* anchors,
+                       const TrustStores& stores, std::time_t at, ChainUsage usage) {
+  JudgedChain result;
   ChainFaults faults;
   X509_STORE_CTX_ptr context(X509_STORE_CTX_new());
-  if (!context || !stores.root ||
-      X509_STORE_CTX_init(context.get(), stores.root.get(), leaf, untrusted) != 1) {
-    result.status = kCertChaining;
+  if (!context || !anchors || X509_STORE_CTX_init(context.get(), anchors, leaf, untrusted) != 1) {
+    faults.partialChain = true;
+    result.rank = rankOf(faults);
     return result;
   }
   X509_STORE_CTX_set_app_data(context.get(), &faults);
@@ -241,7 +261,63 @@ ChainResult buildChain(X509* leaf, STACK_OF(X509) * untrusted, const TrustStores
     if (entry && !listAllows(*entry, leaf, at, usage))
       faults.wrongUsage = true;
   }
-  result.status = statusOf(faults);
+  result.rank = rankOf(faults);
+  return result;
+}
+
+// The same for one path of the search: the verifier gets exactly the
+// path's certificates, its anchor (when it reaches one) as the only anchor.
+JudgedChain judgePath(const IssuerPath& path, const TrustStores& stores, std::time_t at,
+                      ChainUsage usage) {
+  X509_STORE_ptr anchors(X509_STORE_new());
+  X509_VIEW_STACK_ptr intermediates(sk_X509_new_null());
+  const std::size_t end = path.anchored ? path.certificates.size() - 1 : path.certificates.size();
+  for (std::size_t i = 1; intermediates && i < end; ++i)
+    sk_X509_push(intermediates.get(), path.certificates[i]);
+  if (anchors && path.anchored)
+    X509_STORE_add_cert(anchors.get(), path.certificates.back());
+  return judgeChain(path.certificates.front(), intermediates.get(), anchors.get(), stores, at,
+                    usage);
+}
+
+bool samePath(const IssuerPath& path, STACK_OF(X509) * chain) {
+  if (!chain || path.certificates.size() != static_cast<std::size_t>(sk_X509_num(chain)))
+    return false;
+  for (std::size_t i = 0; i < path.certificates.size(); ++i) {
+    if (X509_cmp(path.certificates[i], sk_X509_value(chain, static_cast<int>(i))) != 0)
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
+ChainResult buildChain(X509* leaf, STACK_OF(X509) * untrusted, const TrustStores& stores,
+                       std::time_t at, ChainUsage usage) {
+  JudgedChain best = judgeChain(leaf, untrusted, stores.root.get(), stores, at, usage);
+  if (best.rank != kFaultless) {
+    // Another issuer may lead to a chain without this fault (through a
+    // cross-certificate to a root that allows the usage): every path is
+    // judged and the best kept; of equals, the one found first.
+    IssuerPathSearch search(untrusted, stores.root.get());
+    JudgedChain first = std::move(best);
+    best.rank = first.rank;
+    for (const IssuerPath& path : search.pathsFrom(leaf)) {
+      if (samePath(path, first.chain.get()))
+        continue;
+      JudgedChain judged = judgePath(path, stores, at, usage);
+      if (judged.rank > best.rank) {
+        best = std::move(judged);
+        if (best.rank == kFaultless)
+          break;
+      }
+    }
+    if (!best.chain)
+      best = std::move(first);
+  }
+  ChainResult result;
+  result.status = statusOf(best.rank);
+  result.chain = std::move(best.chain);
   return result;
 }
 

@@ -46,6 +46,7 @@ using ASN1_OBJECT_ptr = std::unique_ptr<ASN1_OBJECT, OpenSslDeleter<&ASN1_OBJECT
 using ASN1_TIME_ptr = std::unique_ptr<ASN1_TIME, OpenSslDeleter<&ASN1_TIME_free>>;
 using EXTENDED_KEY_USAGE_ptr =
     std::unique_ptr<EXTENDED_KEY_USAGE, OpenSslDeleter<&EXTENDED_KEY_USAGE_free>>;
+using AUTHORITY_KEYID_ptr = std::unique_ptr<AUTHORITY_KEYID, OpenSslDeleter<&AUTHORITY_KEYID_free>>;
 using GENERAL_NAMES_ptr =
     std::unique_ptr<GENERAL_NAMES, OpenSslDeleter<&GENERAL_NAMES_free>>;
 
@@ -55,6 +56,9 @@ inline void freeAsn1TypeStack(STACK_OF(ASN1_TYPE) * stack) {
   sk_ASN1_TYPE_pop_free(stack, ASN1_TYPE_free);
 }
 using X509_STACK_ptr = std::unique_ptr<STACK_OF(X509), OpenSslDeleter<&freeX509Stack>>;
+// A stack that only lends its certificates: freeing it leaves them alone.
+inline void freeX509StackOnly(STACK_OF(X509) * stack) { sk_X509_free(stack); }
+using X509_VIEW_STACK_ptr = std::unique_ptr<STACK_OF(X509), OpenSslDeleter<&freeX509StackOnly>>;
 using ASN1_SEQUENCE_ANY_ptr =
     std::unique_ptr<STACK_OF(ASN1_TYPE), OpenSslDeleter<&freeAsn1TypeStack>>;
 
