@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -154,4 +155,43 @@ TEST(OrderedWork, AnEmptySourceEndsAtOnce) {
   for (unsigned workers : {1u, 4u})
     runInOrder(work, workers, 8, 10ms);
   EXPECT_EQ(handedOn, 0);
+}
+
+TEST(OrderedWork, APieceThatThrowsFailsAloneAndAHandOnThatThrowsEndsTheRun) {
+  for (unsigned workers : {1u, 4u}) {
+    std::vector<std::size_t> pieces(8);
+    std::vector<int> results(8);
+    std::vector<std::size_t> failures;
+    std::size_t taken = 0, handedOn = 0;
+    OrderedWork work;
+    work.take = [&](std::size_t slot) {
+      if (taken == 30)
+        return false;
+      pieces[slot] = taken++;
+      return true;
+    };
+    work.work = [&](std::size_t slot) {
+      results[slot] = -1; // the failure, unless the work gets further
+      if (pieces[slot] % 7 == 2)
+        throw std::runtime_error("piece failed");
+      results[slot] = 1;
+    };
+    work.handOn = [&](std::size_t slot) {
+      ++handedOn;
+      if (results[slot] == -1)
+        failures.push_back(pieces[slot]);
+    };
+    runInOrder(work, workers, 8, 10ms);
+    EXPECT_EQ(handedOn, 30u) << workers;
+    EXPECT_EQ(failures, (std::vector<std::size_t>{2, 9, 16, 23})) << workers;
+
+    // A hand-on that throws: the exception reaches the caller, and the
+    // threads, some of them waiting for room, end.
+    taken = 0;
+    work.handOn = [&](std::size_t slot) {
+      if (pieces[slot] == 5)
+        throw std::runtime_error("output failed");
+    };
+    EXPECT_THROW(runInOrder(work, workers, 8, 10ms), std::runtime_error) << workers;
+  }
 }

@@ -14,6 +14,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Does one piece; an exception it throws is the failure of that piece alone.
+void doPiece(const OrderedWork& work, std::size_t slot) {
+  try {
+    work.work(slot);
+  } catch (...) {
+  }
+}
+
 // The caller does everything itself, piece by piece.
 void runOnCaller(const OrderedWork& work, std::size_t slots, std::chrono::milliseconds tick) {
   Clock::time_point nextTick = Clock::now() + tick;
@@ -21,7 +29,7 @@ void runOnCaller(const OrderedWork& work, std::size_t slots, std::chrono::millis
     const std::size_t slot = piece % slots;
     if (!work.take(slot))
       break;
-    work.work(slot);
+    doPiece(work, slot);
     work.handOn(slot);
     if (work.handedOn)
       work.handedOn();
@@ -65,7 +73,7 @@ public:
           return;
         }
       }
-      work_.work(slot);
+      doPiece(work_, slot);
       {
         std::lock_guard lock(mutex_);
         done_[slot] = true;
@@ -110,6 +118,16 @@ public:
         nextTick = Clock::now() + tick;
       }
     }
+  }
+
+  // Ends the taking of pieces: the workers stop once their piece is done.
+  // For a caller that leaves early (its hand-on threw).
+  void abandon() {
+    {
+      std::lock_guard lock(mutex_);
+      exhausted_ = true;
+    }
+    roomChanged_.notify_all();
   }
 
 private:
@@ -157,5 +175,10 @@ void runInOrder(const OrderedWork& work, unsigned workers, std::size_t slots,
     runOnCaller(work, slots, tick);
     return;
   }
-  reorder.handOnAll(tick);
+  try {
+    reorder.handOnAll(tick);
+  } catch (...) {
+    reorder.abandon(); // so that the threads end and can be joined
+    throw;
+  }
 }

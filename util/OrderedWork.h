@@ -20,7 +20,10 @@ struct OrderedWork {
   // the source needs no lock of its own.
   std::function<bool(std::size_t slot)> take;
   // Does the piece in slot; runs on a worker thread, several at a time on
-  // different slots.
+  // different slots. A work that throws ends neither the other pieces nor
+  // the process: the exception is dropped and the piece is handed on with
+  // what the work wrote before it threw (so callers set a piece's result to
+  // its failure first).
   std::function<void(std::size_t slot)> work;
   // Hands the done piece in slot on; runs on the calling thread, once for
   // every piece, in the order the pieces were taken. Everything take and
@@ -37,7 +40,8 @@ struct OrderedWork {
 // Runs the work on `workers` threads of its own (fewer when the system
 // cannot make that many; none with workers <= 1, when the caller does
 // everything itself in piece order) and returns when every piece taken has
-// been handed on. `slots` is raised to at least workers so that every
+// been handed on. An exception from handOn reaches the caller once every
+// thread has ended. `slots` is raised to at least workers so that every
 // thread can have a piece.
 void runInOrder(const OrderedWork& work, unsigned workers, std::size_t slots,
                 std::chrono::milliseconds tick);
