@@ -13,7 +13,7 @@
 #   bench/verify-tree.sh [BUILD-DIR]      (default: build)
 #
 # The tree is made once into BUILD-DIR/bench/verify-tree from the fixtures
-# of BUILD-DIR/fixtures and kept for later runs. Needs root (to run the tool
+# of BUILD-DIR/fixtures (made first when missing) and kept for later runs. Needs root (to run the tool
 # as nobody) for the locked folders to be locked.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,6 +23,10 @@ fixtures=$build/fixtures
 data=$build/bench/verify-tree
 tree=$data/tree
 [[ -x $verify ]] || { echo "build first: $verify is missing" >&2; exit 1; }
+if [[ ! -d $fixtures/authenticode/pe ]]; then
+  echo "making the test fixtures in $fixtures ..."
+  ctest --test-dir "$build" -R '^fixture\.' > /dev/null
+fi
 stamp=$(cat "$root/bench/make-verify-tree" "$fixtures"/authenticode/pe/*.exe | sha256sum | cut -d' ' -f1)
 if [[ ! -f $data.stamp || $(cat "$data.stamp") != "$stamp" ]]; then
   "$root/bench/make-verify-tree" "$data" "$fixtures"
