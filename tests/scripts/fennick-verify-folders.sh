@@ -172,6 +172,18 @@ LANG=de_DE.UTF-8 run "$tree/top.exe"
 [[ $status == 0 && $err == "1 Datei: 0 verifiziert, 0 betroffen, 1 nicht signiert, 0 fehlgeschlagen" ]] ||
   fail "German summary of one file: $err"
 
+# On a terminal a progress line on stderr, erased before the summary;
+# redirected, none.
+status=0
+script -qec "env HOME=$work $verify -r --jobs 1 $fixtures > /dev/null" "$work/terminal" > /dev/null ||
+  status=$?
+[[ $status == 1 ]] || fail "on a terminal: exit status $status"
+grep -q $'\rFiles checked: [0-9,]* of [0-9,]*' "$work/terminal" || fail "no progress line on a terminal"
+grep -q $'\r *\r[0-9,]* files: ' "$work/terminal" || fail "the progress line is not erased before the summary"
+"$verify" -r --jobs 1 "$fixtures" > /dev/null 2> "$work/redirected" || true
+[[ $(grep -c . "$work/redirected") == 1 && $(cat "$work/redirected") == *" files: "* ]] ||
+  fail "redirected, stderr holds more than the summary: $(head -c 300 "$work/redirected")"
+
 # Usage errors.
 for args in "--only bogus $tree" "--only" "--json --csv $tree"; do
   # shellcheck disable=SC2086
