@@ -53,6 +53,26 @@ std::vector<std::u16string> localeCodes() {
   return codes;
 }
 
+// The lines of a dictionary resource, each without its line end; none when
+// it is no UTF-16 text with its byte-order mark.
+std::vector<std::u16string> dictionaryLines(std::uint32_t id) {
+  const auto bytes = platform::findResource(platform::kResourceDictionary, id);
+  std::vector<std::u16string> lines;
+  if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE || bytes.size() % 2)
+    return lines;
+  std::u16string text;
+  for (std::size_t pos = 2; pos + 1 < bytes.size(); pos += 2)
+    text.push_back(static_cast<char16_t>(bytes[pos] | (bytes[pos + 1] << 8)));
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find(u"\r\n", start);
+    lines.push_back(text.substr(start, end - start));
+    if (end == std::u16string::npos)
+      break;
+    start = end + 2;
+  }
+  return lines;
+}
+
 bool containsUnitIn(const std::u16string& text, char16_t first, char16_t last) {
   for (char16_t unit : text) {
     if (unit >= first && unit <= last)
@@ -70,18 +90,7 @@ TEST(ShippedDictionaries, EachIsUtf16WithOneQuotedLinePerKeyInOrder) {
     ASSERT_EQ(bytes.size() % 2, 0u) << id;
     EXPECT_EQ(bytes[0], 0xFF) << id;
     EXPECT_EQ(bytes[1], 0xFE) << id;
-    std::u16string text;
-    for (std::size_t pos = 2; pos + 1 < bytes.size(); pos += 2)
-      text.push_back(static_cast<char16_t>(bytes[pos] | (bytes[pos + 1] << 8)));
-
-    std::vector<std::u16string> lines;
-    for (std::size_t start = 0;;) {
-      const std::size_t end = text.find(u"\r\n", start);
-      lines.push_back(text.substr(start, end - start));
-      if (end == std::u16string::npos)
-        break;
-      start = end + 2;
-    }
+    const std::vector<std::u16string> lines = dictionaryLines(id);
     ASSERT_EQ(lines.size(), kUiKeys.size()) << id;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const std::string key = kUiKeys[i];
@@ -210,25 +219,6 @@ namespace {
 // The keys of the command-line tools' dictionaries, in their order.
 const std::vector<std::string> kCommandLineKeys = {"cliSummary", "cliSummaryOneFile",
                                                    "cliProgress"};
-
-// The lines of a dictionary resource, each without its line end.
-std::vector<std::u16string> dictionaryLines(std::uint32_t id) {
-  const auto bytes = platform::findResource(platform::kResourceDictionary, id);
-  std::vector<std::u16string> lines;
-  if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE || bytes.size() % 2)
-    return lines;
-  std::u16string text;
-  for (std::size_t pos = 2; pos + 1 < bytes.size(); pos += 2)
-    text.push_back(static_cast<char16_t>(bytes[pos] | (bytes[pos + 1] << 8)));
-  for (std::size_t start = 0;;) {
-    const std::size_t end = text.find(u"\r\n", start);
-    lines.push_back(text.substr(start, end - start));
-    if (end == std::u16string::npos)
-      break;
-    start = end + 2;
-  }
-  return lines;
-}
 
 std::map<std::string, std::u16string> commandLineTextsFor(const std::u16string& code) {
   Localizer localizer;
