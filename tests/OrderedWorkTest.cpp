@@ -66,9 +66,11 @@ std::vector<std::size_t> upTo(std::size_t count) {
 
 TEST(OrderedWork, HandsOnInTakenOrderWhateverTheThreads) {
   for (unsigned workers : {1u, 2u, 8u}) {
-    NumberedPieces source(300, 16);
-    runInOrder(source.work(), workers, 16, 10ms);
-    EXPECT_EQ(source.handedOn, upTo(300)) << workers << " threads";
+    for (std::size_t count : {0u, 1u, 300u}) {
+      NumberedPieces source(count, 16);
+      runInOrder(source.work(), workers, 16, 10ms);
+      EXPECT_EQ(source.handedOn, upTo(count)) << workers << " threads, " << count << " pieces";
+    }
   }
 }
 
@@ -128,33 +130,6 @@ TEST(OrderedWork, TicksWhileAPieceTakesLong) {
   runInOrder(work, 2, 4, 20ms);
   EXPECT_GE(ticks.load(), 3);
   EXPECT_EQ(ticker, caller);
-}
-
-TEST(OrderedWork, OneWorkerDoesEverythingOnTheCaller) {
-  std::vector<std::thread::id> threads;
-  std::size_t taken = 0;
-  int flushes = 0;
-  OrderedWork work;
-  work.take = [&](std::size_t) { return taken++ < 5; };
-  work.work = [&](std::size_t) { threads.push_back(std::this_thread::get_id()); };
-  work.handOn = [](std::size_t) {};
-  work.handedOn = [&] { ++flushes; };
-  runInOrder(work, 1, 4, 10ms);
-  ASSERT_EQ(threads.size(), 5u);
-  for (std::thread::id id : threads)
-    EXPECT_EQ(id, std::this_thread::get_id());
-  EXPECT_EQ(flushes, 5);
-}
-
-TEST(OrderedWork, AnEmptySourceEndsAtOnce) {
-  int handedOn = 0;
-  OrderedWork work;
-  work.take = [](std::size_t) { return false; };
-  work.work = [](std::size_t) {};
-  work.handOn = [&](std::size_t) { ++handedOn; };
-  for (unsigned workers : {1u, 4u})
-    runInOrder(work, workers, 8, 10ms);
-  EXPECT_EQ(handedOn, 0);
 }
 
 TEST(OrderedWork, APieceThatThrowsFailsAloneAndAHandOnThatThrowsEndsTheRun) {

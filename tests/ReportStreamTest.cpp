@@ -104,20 +104,3 @@ TEST(ReportStream, JsonIsOneArrayWhateverOnlyLetsThrough) {
   EXPECT_EQ(stream.counts().failed, 1u);
   EXPECT_EQ(stream.counts().total(), 4u);
 }
-
-TEST(ReportStream, CsvStartsWithItsHeaderAndTextHasALinePerReport) {
-  Printed csv, text;
-  ReportStream csvStream(csv.file.get(), ReportStream::Format::Csv, {}, "UTF-8");
-  csvStream.begin();
-  csvStream.add(reportOf("a.exe", ValidationResult::Verified));
-  csvStream.end();
-  EXPECT_EQ(csv.text(), csvHeader() + csvLine(reportOf("a.exe", ValidationResult::Verified)));
-
-  ReportStream textStream(text.file.get(), ReportStream::Format::Text, {}, "UTF-8");
-  textStream.begin();
-  textStream.add(reportOf("a.exe", ValidationResult::NoSignature));
-  textStream.add(reportOf("b.txt", std::nullopt));
-  textStream.end();
-  EXPECT_EQ(text.text(), "a.exe\tNoSignature (0x800B0100)\t-\t-\t-\n"
-                         "b.txt\tno validator takes this file type\n");
-}
