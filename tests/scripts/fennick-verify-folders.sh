@@ -36,6 +36,8 @@ cp "$pe/unsigned-64.exe" "$tree/Apps/Vendor/two"$'\n'"lines.exe"
 cp "$pe/other-64.exe" "$tree/Apps/Other/other.exe"
 cp "$pe/revoked-32.exe" "$tree/Apps/Other/revoked.sys"
 cp "$fixtures/jar/vendor-signed.jar" "$tree/Shared/bundle.zip"
+cp "$fixtures/jar/vendor-signed.jar" "$tree/Shared/plugin.jar"
+echo "no signature here" > "$tree/Shared/notes.txt"
 cp "$pe/unsigned-32.exe" "$tree/top.exe"
 echo "no signature here" > "$tree/readme.txt"
 cp "$pe/unsigned-32.exe" "$tree/locked/hidden.exe"
@@ -114,6 +116,16 @@ for path in "$tree/far.exe" "$tree/Apps/out/far.exe"; do
 done
 [[ ! -e $work/writer-got-in ]] && kill -0 "$writer" 2>/dev/null ||
   fail "the named pipe was opened: its writer got in"
+
+# Which files a folder stands for: the configuration's extensions; with
+# criteria options those and .jar; with --type every file.
+shared_names() { grep -o '"path": "[^"]*"' <<<"$out" | sed 's|.*/||' | tr '\n' ' '; }
+run --json "$tree/Shared"
+[[ $(shared_names) == 'bundle.zip" ' ]] || fail "a folder with the built-in configuration: $(shared_names)"
+run --json --hash "" "$tree/Shared"
+[[ $(shared_names) == 'bundle.zip" plugin.jar" ' ]] || fail "a folder with criteria: $(shared_names)"
+run --json --type jar "$tree/Shared"
+[[ $(shared_names) == 'bundle.zip" notes.txt" plugin.jar" ' ]] || fail "a folder with --type: $(shared_names)"
 
 # CSV: every field of every result, read back with Python's csv module, is
 # the JSON's; writing the rows again gives the same bytes.
