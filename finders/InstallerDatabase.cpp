@@ -2,6 +2,7 @@
 // needs recovery), with the busy handling of close.
 #include "finders/InstallerDatabase.h"
 
+#include "platform/DatabaseReadLock.h"
 #include "platform/Files.h"
 #include "platform/WindowsNamespace.h"
 #include "util/Text.h"
@@ -14,28 +15,49 @@
 
 namespace {
 
-// The files SQLite keeps next to a database while a write is under way or
-// while it is in WAL mode.
-constexpr std::array<std::u16string_view, 3> kSideFiles = {u"-journal", u"-wal", u"-shm"};
+// The files SQLite keeps next to a database: the rollback journal of a
+// write, the write-ahead log and its shared-memory index.
+constexpr std::u16string_view kJournal = u"-journal";
+constexpr std::u16string_view kLog = u"-wal";
+constexpr std::u16string_view kSharedMemory = u"-shm";
+constexpr std::array<std::u16string_view, 3> kSideFiles = {kJournal, kLog, kSharedMemory};
+// The side files a copy takes along: the index is rebuilt from the log.
+constexpr std::array<std::u16string_view, 2> kCopiedSideFiles = {kJournal, kLog};
 
 // The database header's file format write and read versions (offsets 18 and
 // 19) are 2 in WAL mode.
 constexpr std::size_t kHeaderVersionOffset = 18;
 constexpr std::uint8_t kWalVersion = 2;
 
-// True when opening the database where it lies would have SQLite roll back a
-// journal or read a write-ahead log, which a read-only connection either
-// refuses or does by creating files next to the database.
+// True when the journal is hot: SQLite would roll it back before reading,
+// which a read-only connection cannot. A journal that is empty, or whose
+// header is zeroed (a persistent or truncated journal between writes), is
+// not.
+bool hasHotJournal(const std::u16string& path) {
+  std::vector<std::uint8_t> start;
+  return platform::readFileStart(path + std::u16string(kJournal), 1, start) && start.size() == 1 &&
+         start[0] != 0;
+}
+
+// True when reading the database where it lies would have SQLite roll back a
+// journal left by an interrupted write, or go through a write-ahead log
+// (a log beside it, or a database in WAL mode), which means creating or
+// writing files next to the database.
 bool needsRecovery(const std::u16string& path) {
-  for (std::u16string_view suffix : kSideFiles) {
-    if (platform::pathFileExists(path + std::u16string(suffix)))
-      return true;
-  }
+  if (hasHotJournal(path) || platform::pathFileExists(path + std::u16string(kLog)))
+    return true;
   std::vector<std::uint8_t> header;
   return platform::readFileStart(path, kHeaderVersionOffset + 2, header) &&
          header.size() == kHeaderVersionOffset + 2 &&
          (header[kHeaderVersionOffset] == kWalVersion ||
           header[kHeaderVersionOffset + 1] == kWalVersion);
+}
+
+// The states of the database and the side files a copy takes along.
+std::array<platform::FileState, 3> databaseFileStates(const std::u16string& path) {
+  return {platform::getFileState(path),
+          platform::getFileState(path + std::u16string(kJournal)),
+          platform::getFileState(path + std::u16string(kLog))};
 }
 
 // The last component of a Windows path.
@@ -52,7 +74,14 @@ void InstallerDatabase::Release::operator()(sqlite3* connection) const {
   sqlite3_close_v2(connection);
 }
 
-InstallerDatabase::~InstallerDatabase() { close(); }
+InstallerDatabase::~InstallerDatabase() {
+  if (close())
+    return;
+  // SQLite frees the connection once it is no longer in use; the copy goes
+  // now all the same (files still open are removed when they are closed).
+  db.reset();
+  removePrivateCopy();
+}
 
 bool InstallerDatabase::open(const char* path) { return open(path, std::u16string()); }
 
@@ -88,25 +117,46 @@ bool InstallerDatabase::openHost(const std::u16string& windowsPath, int flags) {
 
 bool InstallerDatabase::openPrivateCopy(const std::u16string& windowsPath,
                                         const std::u16string& scratchFolder) {
+  for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
+    if (attempt > 0)
+      std::this_thread::sleep_for(kCopyPause);
+    if (!copyOneMoment(windowsPath, scratchFolder)) {
+      removePrivateCopy();
+      continue;
+    }
+    // Read-write, so that SQLite may roll the journal back or check the log
+    // into the copy; never created, so a vanished original stays a failure.
+    if (openHost(copyPath, SQLITE_OPEN_READWRITE))
+      return true;
+    db.reset();
+    removePrivateCopy();
+    return false;
+  }
+  return false;
+}
+
+bool InstallerDatabase::copyOneMoment(const std::u16string& windowsPath,
+                                      const std::u16string& scratchFolder) {
   std::u16string guid;
   if (!newGuidString(guid))
     return false;
   copyFolder = scratchFolder + u"\\db" + guid;
   copyPath = copyFolder + u"\\" + fileName(windowsPath);
-  bool copied = platform::shCreateDirectoryEx(copyFolder) == platform::kErrorSuccess &&
-                platform::copyFile(windowsPath, copyPath);
-  for (std::u16string_view suffix : kSideFiles) {
-    std::u16string side = windowsPath + std::u16string(suffix);
-    if (copied && platform::pathFileExists(side))
-      copied = platform::copyFile(side, copyPath + std::u16string(suffix));
+  // Under SQLite's own read lock no writer changes the files; the states
+  // before and after show whether anything did all the same.
+  platform::DatabaseReadLock lock(windowsPath);
+  if (!lock.held())
+    return false;
+  const auto before = databaseFileStates(windowsPath);
+  if (!before[0].exists || platform::shCreateDirectoryEx(copyFolder) != platform::kErrorSuccess ||
+      !platform::copyFile(windowsPath, copyPath))
+    return false;
+  for (std::size_t i = 0; i < kCopiedSideFiles.size(); ++i) {
+    const std::u16string suffix(kCopiedSideFiles[i]);
+    if (before[i + 1].exists && !platform::copyFile(windowsPath + suffix, copyPath + suffix))
+      return false;
   }
-  // Read-write, so that SQLite may roll the journal back or check the log
-  // into the copy; never created, so a vanished original stays a failure.
-  if (copied && openHost(copyPath, SQLITE_OPEN_READWRITE))
-    return true;
-  db.reset();
-  removePrivateCopy();
-  return false;
+  return databaseFileStates(windowsPath) == before;
 }
 
 void InstallerDatabase::removePrivateCopy() {

@@ -17,6 +17,10 @@ public:
   // between two calls.
   static constexpr int kCloseAttempts = 6;
   static constexpr std::chrono::milliseconds kClosePause{500};
+  // Copying a database that needs recovery: copies made in all before
+  // giving up, and the pause between two.
+  static constexpr int kCopyAttempts = 5;
+  static constexpr std::chrono::milliseconds kCopyPause{50};
 
   InstallerDatabase() = default;
   // Closes the connection (with its retries); a connection that still cannot
@@ -33,13 +37,18 @@ public:
   bool open(const char* utf8Path);
 
   // As open, but a database that SQLite could not read in place without
-  // writing next to it (a rollback journal left by an interrupted write, a
-  // write-ahead log, or a database in WAL mode) is copied with its journal,
-  // log and shared-memory files into a new folder under scratchFolder, and
-  // the copy is opened for reading and writing, so SQLite recovers the copy
-  // and the vendor's files stay untouched. close removes the copy. Without a
-  // scratch folder, or when the copy cannot be made, the database is opened
-  // in place as open does.
+  // writing next to it (a hot rollback journal, left by an interrupted
+  // write: not empty, its header not zeroed; a write-ahead log; a database
+  // in WAL mode) is copied with its journal and log into a new folder under
+  // scratchFolder, and the copy is opened for reading and writing, so SQLite
+  // recovers the copy and the vendor's files stay untouched. The copy is of
+  // one moment: it is made under SQLite's own read lock on the database,
+  // and made again (kCopyAttempts in all, kCopyPause apart) when the files'
+  // size, times or identity changed meanwhile. A persistent journal between
+  // writes is no reason to copy. The copy goes again on every path out:
+  // close, the destructor, a failed copy. Without a scratch folder, or when
+  // no copy of one moment can be made (a writer busy all the while), the
+  // database is opened in place as open does.
   bool open(const char* utf8Path, const std::u16string& scratchFolder);
 
   // True when nothing is open. Otherwise retries sqlite3_close while it
@@ -57,6 +66,9 @@ private:
 
   bool openHost(const std::u16string& windowsPath, int flags);
   bool openPrivateCopy(const std::u16string& windowsPath, const std::u16string& scratchFolder);
+  // One copy into a new folder; false when it could not be made or is not
+  // of one moment (what was made stays for removePrivateCopy).
+  bool copyOneMoment(const std::u16string& windowsPath, const std::u16string& scratchFolder);
   void removePrivateCopy();
 
   std::unique_ptr<sqlite3, Release> db; // the connection, null when closed

@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "platform/WindowsInstaller.h"
 #include "platform/WindowsNamespace.h"
+#include "util/FileNameCase.h"
 #include "util/Text.h"
 #include "util/WindowsPath.h"
 
@@ -80,8 +81,8 @@ void MsiFileFinder::addComponentFolders() {
     std::u16string folder = keyPathFolder(keyPath);
     if (folder.empty())
       continue;
-    std::u16string folded = folder;
-    toUpperAscii(folded);
+    std::u16string folded = folder; // the file system's folding: one folder, one key
+    toUpperFileName(folded);
     componentFolders.emplace(folded, folder);
   }
 }

@@ -39,8 +39,9 @@ public:
   std::u16string productCode; // as configured
   bool msiInstalled = false;  // Windows Installer reported an install location
   // The folders holding the product's components, when the location is not
-  // usable: each once (compared without ASCII case), without a trailing
-  // backslash. Keyed by the folded path, valued by the path as recorded.
+  // usable: each once (compared as the file system compares names), without
+  // a trailing backslash. Keyed by the folded path, valued by the path as
+  // recorded.
   std::map<std::u16string, std::u16string> componentFolders;
 
 private:

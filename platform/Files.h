@@ -46,6 +46,23 @@ bool getFileIdentity(const std::u16string& path, FileIdentity& identity);
 // leads nowhere.
 bool getFinalPath(const std::u16string& path, std::u16string& finalPath);
 
+// What the file system tells of a file's contents without reading them:
+// which file it is, its size, and the times of its last write and last
+// change (in units the host chooses). A file whose state is the same before
+// and after it was read was not written in between, as far as the times'
+// resolution lets that be seen.
+struct FileState {
+  bool exists = false;
+  FileIdentity identity;
+  std::uint64_t size = 0;
+  std::int64_t writeTime = 0;
+  std::int64_t changeTime = 0;
+  friend bool operator==(const FileState&, const FileState&) = default;
+};
+
+// The state of what path leads to; exists false when nothing is there.
+FileState getFileState(const std::u16string& path);
+
 // One entry of a directory enumeration.
 struct FindData {
   std::u16string name;     // the host's name as it is
@@ -88,7 +105,8 @@ private:
   std::uint32_t error = kErrorSuccess;
 };
 
-// A file opened for writing with CREATE_ALWAYS and FILE_SHARE_READ.
+// A file opened for writing with CREATE_ALWAYS and FILE_SHARE_READ. A
+// symbolic link in the file's place is not followed: the open fails.
 class WriteHandle {
 public:
   // Creates or truncates the file; invalid when that fails (a read-only
@@ -105,6 +123,11 @@ public:
 private:
   int descriptor = -1;
 };
+
+// Appends bytes to the end of a log file, creating it (for the user alone)
+// when missing. A symbolic link or anything but a regular file in its place
+// is neither followed nor written: false. False also when a write fails.
+bool appendToFile(const std::u16string& path, std::span<const std::uint8_t> bytes);
 
 // Reads the first count bytes of a regular file (fewer when it is shorter)
 // into bytes. False, bytes empty, when there is no regular file to read:
@@ -127,8 +150,12 @@ bool removeDirectory(const std::u16string& path);
 // kErrorAlreadyExists when the folder exists, or another Windows error code.
 std::uint32_t shCreateDirectoryEx(const std::u16string& path);
 
-// The user's temporary folder as a Windows path ending with a backslash:
-// $TMPDIR, else /tmp, through the namespace (/tmp/ is Z:\tmp\).
+// The user's temporary folder as a Windows path ending with a backslash, a
+// folder private to the user as Windows gives each user one: fennick-<uid>
+// inside $TMPDIR, else /tmp, made with permissions for the user alone, as a
+// Windows path through the namespace (/tmp/fennick-0/ is Z:\tmp\fennick-0\).
+// Empty when it cannot be made, or when it exists as a link, with another
+// owner or with permissions for others.
 std::u16string getTempPath();
 
 // The Windows path of the running executable; false when it cannot be read.

@@ -4,7 +4,9 @@
 // signer's signature value (CryptMsgGetParam, CMSG_ENCRYPTED_DIGEST),
 // importing a certificate's public key for an RSA provider
 // (CryptImportPublicKeyInfo) and verifying an RSA PKCS#1 signature over an
-// MD5 digest (CryptVerifySignatureW).
+// MD5 digest (CryptVerifySignatureW); and verifying the first signer of a
+// detached block over its content (CryptMsgControl with
+// CMSG_CTRL_VERIFY_SIGNATURE_EX).
 #pragma once
 
 #include "platform/Certificate.h"
@@ -28,6 +30,17 @@ struct Pkcs7Block {
 // Parses a binary (DER or BER) PKCS#7 signed-data block; nothing when the
 // bytes are anything else.
 std::optional<Pkcs7Block> parsePkcs7Block(std::span<const std::uint8_t> bytes);
+
+// The first signer of a detached signed-data block over content, as the
+// block names it (by issuer and serial number) among its own certificates:
+// its digest algorithm SHA-1, SHA-256, SHA-384 or SHA-512 and its key RSA
+// (PKCS#1 v1.5), DSA or ECDSA. With signed attributes, the message digest
+// attribute must be the whole digest of content and the signature covers
+// the attributes; without, the signature covers content. The certificate
+// that verified, as the block stores it; empty when the signer is not
+// found, uses another algorithm or does not verify.
+Certificate verifyDetachedSigner(std::span<const std::uint8_t> block,
+                                 std::span<const std::uint8_t> content);
 
 struct PublicKeyData;
 struct PublicKeyDataDeleter {

@@ -1,7 +1,8 @@
 // The machine seen as a Windows namespace over a Wine-style prefix: drive
 // letters map through <prefix>/dosdevices, path components match exactly
 // first and then with the file system's case folding (the simple upper-case
-// mapping of every UTF-16 unit), and host paths turn back into
+// mapping of every UTF-16 unit, from a table of our own that is the same
+// under every locale: util/FileNameCase.h), and host paths turn back into
 // Windows paths through the drive that holds them.
 #pragma once
 

@@ -9,6 +9,10 @@
 
 bool createScratchFolder(std::u16string& folder) {
   std::u16string path = platform::getTempPath();
+  // Without a temporary folder the GUID alone would name a folder at the
+  // root of the current drive.
+  if (path.empty())
+    return false;
   std::u16string guid;
   if (!newGuidString(guid))
     return false;

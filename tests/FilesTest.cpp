@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -58,6 +61,78 @@ TEST(Files, WriteCreatesAlwaysButNeverOverwritesReadOnly) {
   EXPECT_FALSE(platform::deleteFile(u"C:\\f.bin"));
   EXPECT_TRUE(fs::exists(prefix.driveC("f.bin")));
   EXPECT_FALSE(writeFile(u"C:\\no\\such\\folder\\f.bin", first, sizeof first));
+}
+
+TEST(Files, WritesAndLogAppendsNeverFollowALinkInTheFilesPlace) {
+  TestPrefix prefix;
+  prefix.writeFile("victim.txt", "kept");
+  fs::create_symlink(prefix.driveC("victim.txt"), prefix.driveC("written.bin"));
+  fs::create_symlink(prefix.driveC("victim.txt"), prefix.driveC("appended.log"));
+  const std::uint8_t bytes[] = {'x'};
+  EXPECT_FALSE(writeFile(u"C:\\written.bin", bytes, sizeof bytes));
+  EXPECT_FALSE(platform::appendToFile(u"C:\\appended.log", bytes));
+  std::ifstream victim(prefix.driveC("victim.txt"));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "kept");
+
+  EXPECT_TRUE(platform::appendToFile(u"C:\\new.log", bytes));
+  EXPECT_TRUE(platform::appendToFile(u"C:\\new.log", bytes));
+  EXPECT_EQ(fs::file_size(prefix.driveC("new.log")), 2u);
+  EXPECT_EQ(fs::status(prefix.driveC("new.log")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+namespace {
+
+// The temporary folder getTempPath gives, as a host path, with $TMPDIR set
+// to base.
+std::string tempFolderIn(const fs::path& base) {
+  ScopedEnvironment tmpdir("TMPDIR", base.string());
+  std::u16string windows = platform::getTempPath();
+  return windows.empty() ? std::string() : platform::toHostPath(windows).value_or("?");
+}
+
+} // namespace
+
+TEST(Files, TemporaryFolderIsTheUsersOwnAndNeverOneSomeoneElsePlanted) {
+  TestPrefix prefix;
+  const fs::path shared = prefix.root / "shared-tmp";
+  fs::create_directories(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  const fs::path own = shared / ("fennick-" + std::to_string(geteuid()));
+
+  const mode_t oldMask = umask(0);
+  EXPECT_EQ(tempFolderIn(shared), own.string());
+  umask(oldMask);
+  EXPECT_EQ(fs::status(own).permissions() & fs::perms::mask, fs::perms::owner_all);
+  EXPECT_EQ(tempFolderIn(shared), own.string()); // found again as made
+
+  fs::permissions(own, fs::perms::group_all | fs::perms::others_all, fs::perm_options::add);
+  EXPECT_EQ(tempFolderIn(shared), ""); // open to others: not private
+  fs::remove(own);
+
+  // A link in its place, wherever it leads: refused, and nothing is made there.
+  fs::create_directories(prefix.root / "elsewhere");
+  fs::create_directory_symlink(prefix.root / "elsewhere", own);
+  EXPECT_EQ(tempFolderIn(shared), "");
+  fs::remove(own);
+  fs::create_symlink(prefix.root / "missing", own);
+  EXPECT_EQ(tempFolderIn(shared), "");
+  EXPECT_FALSE(fs::exists(prefix.root / "missing"));
+  fs::remove(own);
+
+  // A file there, or a folder someone else owns (only the superuser can
+  // plant one as another user here).
+  std::ofstream(own) << "planted";
+  EXPECT_EQ(tempFolderIn(shared), "");
+  fs::remove(own);
+  if (geteuid() == 0) {
+    fs::create_directory(own);
+    fs::permissions(own, fs::perms::owner_all, fs::perm_options::replace);
+    ASSERT_EQ(chown(own.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(tempFolderIn(shared), "");
+  } else {
+    std::printf("not run as root: no folder of another owner can be planted\n");
+  }
 }
 
 TEST(Files, DeleteAndRemoveNeverFollowLinks) {

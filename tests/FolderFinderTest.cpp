@@ -142,3 +142,23 @@ TEST(FolderFinder, DepthIsBounded) {
   CustomFileFilter filter = dllAndExeFilter();
   EXPECT_EQ(listPaths(finder, filter), (std::vector<std::u16string>{u"C:\\Deep\\near.dll"}));
 }
+
+TEST(FolderFinder, WalkEndsExactlyAtItsDepthBound) {
+  // A file at every level: the configured folder is level 0, and the walk
+  // lists the levels below it up to kMaxWalkDepth - 1, not one more or less.
+  TestPrefix prefix;
+  std::string level = "Deep";
+  std::u16string deepestListed = u"C:\\Deep";
+  for (int depth = 0; depth <= FolderFinder::kMaxWalkDepth + 1; ++depth) {
+    prefix.writeFile(level + "/f.dll");
+    if (depth < FolderFinder::kMaxWalkDepth - 1)
+      deepestListed += u"\\d";
+    level += "/d";
+  }
+  FolderFinder finder(u"", {}, u"P");
+  finder.addFolder(u"C:\\Deep");
+  CustomFileFilter filter = dllAndExeFilter();
+  std::vector<std::u16string> paths = listPaths(finder, filter);
+  EXPECT_EQ(paths.size(), std::size_t(FolderFinder::kMaxWalkDepth));
+  EXPECT_NE(std::find(paths.begin(), paths.end(), deepestListed + u"\\f.dll"), paths.end());
+}

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -34,7 +35,11 @@ struct Machine {
       : prefix(arch), temp(prefix.root / "tmp"),
         tmpdir("TMPDIR", (std::filesystem::create_directories(temp), temp.string())),
         user("USER", "tester") {}
-  std::string log() const { return readHostFile(temp / "fennick-tg.log"); }
+  // The helper's log, in the user's own folder inside the temporary one.
+  std::string log() const { return readHostFile(ownTemp() / "fennick-tg.log"); }
+  std::filesystem::path ownTemp() const {
+    return temp / ("fennick-" + std::to_string(geteuid()));
+  }
 
   TestPrefix prefix;
   std::filesystem::path temp;
@@ -138,4 +143,34 @@ TEST(FolderTokenHelper, HelperLogsWhyItFails) {
   EXPECT_NE(machine.log().find(" ERROR tg: Failed to write xml at path :Q:\\no drive\\token.xml\n"),
             std::string::npos);
   EXPECT_EQ(machine.log().find("created succesfully"), std::string::npos);
+}
+
+TEST(FolderTokenHelper, HelperLogsOnlyIntoTheUsersOwnFolderAndNeverThroughALink) {
+  Machine machine(TestPrefix::Arch::Win64);
+  ScanContext context;
+  std::u16string helperPath;
+  ASSERT_TRUE(writeFolderTokenHelper(context, helperPath));
+  // Planted by another user: a file under the log's old name in the shared
+  // folder, and a link in the log's place that leads to it.
+  const std::filesystem::path victim = machine.temp / "fennick-tg.log";
+  std::ofstream(victim) << "someone else's";
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(victim.c_str(), 65534, 65534), 0);
+  }
+  std::filesystem::create_symlink(victim, machine.ownTemp() / "fennick-tg.log");
+  auto runBare = [&] {
+    platform::ChildProcess bare;
+    int exitCode = 0;
+    ASSERT_TRUE(bare.start(helperPath, u""));
+    ASSERT_TRUE(bare.wait(&exitCode));
+    EXPECT_EQ(exitCode, 255);
+  };
+  runBare();
+  EXPECT_EQ(readHostFile(victim), "someone else's");
+  EXPECT_TRUE(std::filesystem::is_symlink(machine.ownTemp() / "fennick-tg.log"));
+
+  std::filesystem::remove(machine.ownTemp() / "fennick-tg.log");
+  runBare();
+  EXPECT_EQ(readHostFile(victim), "someone else's");
+  EXPECT_NE(machine.log().find(" ERROR tg: Insufficient arguments\n"), std::string::npos);
 }

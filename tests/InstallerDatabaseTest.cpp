@@ -8,6 +8,8 @@
 #include "finders/SqlText.h"
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <thread>
@@ -301,5 +303,102 @@ TEST_F(InstallerDatabaseTest, DatabasesNeedingRecoveryAreReadFromAPrivateCopy) {
     // The copy is gone with the connection; the vendor's files are as they were.
     EXPECT_TRUE(std::filesystem::is_empty(temp.host("scratch")));
     EXPECT_EQ(snapshotTree(temp.host("vendor")), vendor);
+  }
+}
+
+TEST_F(InstallerDatabaseTest, PersistentJournalBetweenWritesIsReadInPlace) {
+  std::filesystem::create_directories(temp.host("scratch"));
+  // A journal kept on purpose: after the write its header is zeroed.
+  ASSERT_EQ(makeDatabase(temp.host("vendor/persist.db"),
+                         "pragma journal_mode=persist;" + kSuites + "delete from suites where 0;"),
+            "");
+  ASSERT_GT(std::filesystem::file_size(temp.host("vendor/persist.db-journal")), 0u);
+  auto vendor = snapshotTree(temp.host("vendor"));
+  InstallerDatabase db;
+  ASSERT_TRUE(db.open(path("vendor\\persist.db").c_str(), temp.windows("scratch")));
+  EXPECT_TRUE(std::filesystem::is_empty(temp.host("scratch"))); // no copy
+  QueryResult suites{"ProductID"};
+  EXPECT_TRUE(executeQuery(suites, db, "select ProductID from suites"));
+  EXPECT_EQ(suites.rows, (Rows{{"P1"}, {"P2"}}));
+  EXPECT_TRUE(db.close());
+  EXPECT_EQ(snapshotTree(temp.host("vendor")), vendor);
+}
+
+TEST_F(InstallerDatabaseTest, CopyIsRemovedWhenTheConnectionCannotBeClosed) {
+  std::filesystem::create_directories(temp.host("scratch"));
+  writeAndDie(temp.host("wal.db"), "pragma journal_mode=wal; pragma wal_autocheckpoint=0;" + kSuites);
+  sqlite3_stmt* statement = nullptr;
+  {
+    InstallerDatabase db;
+    ASSERT_TRUE(db.open(path("wal.db").c_str(), temp.windows("scratch")));
+    EXPECT_FALSE(std::filesystem::is_empty(temp.host("scratch")));
+    // An unfinished statement keeps the connection from closing.
+    ASSERT_EQ(sqlite3_prepare_v2(db.handle(), "select ProductID from suites", -1, &statement,
+                                 nullptr),
+              SQLITE_OK);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(temp.host("scratch")));
+  sqlite3_finalize(statement);
+}
+
+namespace {
+
+constexpr int kPages = 400;
+
+// A vendor installer writing: a process of its own that commits in a loop
+// until it is killed. Every commit sets n of every row to the commit's
+// number; each row fills a page of its own, so a commit changes pages all
+// over the file, and a database holds a committed state exactly when all
+// rows agree.
+pid_t startWriter(const std::string& hostPath, const std::string& journalMode) {
+  pid_t child = fork();
+  if (child != 0)
+    return child;
+  sqlite3* db = nullptr;
+  if (sqlite3_open(hostPath.c_str(), &db) != SQLITE_OK)
+    _exit(1);
+  sqlite3_busy_timeout(db, 10000);
+  const std::string setup = "pragma journal_mode=" + journalMode +
+                            "; pragma synchronous=off; pragma wal_autocheckpoint=50;";
+  sqlite3_exec(db, setup.c_str(), nullptr, nullptr, nullptr);
+  for (long n = 1;; ++n) {
+    const std::string commit = "begin immediate; update pages set n=" + std::to_string(n) + "; commit;";
+    if (sqlite3_exec(db, commit.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+      sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+  }
+}
+
+} // namespace
+
+TEST_F(InstallerDatabaseTest, CopiesMadeWhileAWriterCommitsHoldOneCommittedState) {
+  std::filesystem::create_directories(temp.host("scratch"));
+  for (const char* mode : {"delete", "wal"}) {
+    SCOPED_TRACE(mode);
+    const std::string name = std::string("busy-") + mode + ".db";
+    ASSERT_EQ(makeDatabase(temp.host(name),
+                           "create table pages(id integer primary key, n integer, pad blob);"
+                           "with recursive i(x) as (select 1 union all select x + 1 from i "
+                           "where x < " + std::to_string(kPages) + ") "
+                           "insert into pages select x, 0, randomblob(3000) from i;"),
+              "");
+    pid_t writer = startWriter(temp.host(name), mode);
+    ASSERT_GT(writer, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    int copies = 0;
+    for (int round = 0; round < 15; ++round) {
+      SCOPED_TRACE(round);
+      InstallerDatabase db;
+      ASSERT_TRUE(db.open(path(name).c_str(), temp.windows("scratch")));
+      copies += std::filesystem::is_empty(temp.host("scratch")) ? 0 : 1;
+      QueryResult states{"states", "rows"};
+      EXPECT_TRUE(executeQuery(states, db, "select count(distinct n) as states, count(*) as rows "
+                                           "from pages"));
+      EXPECT_EQ(states.rows, (Rows{{"1", std::to_string(kPages)}}));
+      EXPECT_TRUE(db.close());
+      EXPECT_TRUE(std::filesystem::is_empty(temp.host("scratch")));
+    }
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    std::printf("%s: %d of 15 opens read a private copy\n", mode, copies);
   }
 }

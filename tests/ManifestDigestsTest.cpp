@@ -12,6 +12,13 @@
 
 namespace {
 
+std::string digestOf(platform::DigestAlgorithm algorithm, const std::string& bytes) {
+  platform::Digest digest(algorithm);
+  digest.update(bytes);
+  std::vector<std::uint8_t> value = digest.value().value();
+  return std::string(value.begin(), value.end());
+}
+
 std::string sha1(const std::string& bytes) {
   platform::Digest digest(platform::DigestAlgorithm::Sha1);
   digest.update(bytes);
@@ -180,7 +187,7 @@ TEST(ManifestDigests, SecondAttributeFormSwitchesBothPrefixes) {
 
   // Neither form: the switch happens, and the check fails.
   Prefixes neither;
-  EXPECT_FALSE(verify(makeSignedText("SHA-256", {"a.txt"}), neither));
+  EXPECT_FALSE(verify(makeSignedText("MD5", {"a.txt"}), neither));
   EXPECT_EQ(neither.entry, kSha1EntryDigest);
 }
 
@@ -250,4 +257,67 @@ TEST(ManifestDigests, UnlistedSectionIsLookedUpAsEmptyValueAndFails) {
   text.signatureFile.replace(at, 11, "Name: c.txt");
   Prefixes prefixes;
   EXPECT_FALSE(verify(text, prefixes));
+}
+
+// A manifest and signature file of a SHA-2 or hyphenated SHA-1 form, lines
+// cut at 72 bytes and continued after a blank, as jarsigner writes them.
+SignedText makeWrappedText(const std::string& form, platform::DigestAlgorithm algorithm,
+                           const std::vector<std::string>& names) {
+  auto wrapped = [](const std::string& line) {
+    std::string text = line.substr(0, 70);
+    for (std::size_t at = 70; at < line.size(); at += 69)
+      text += "\r\n " + line.substr(at, 69);
+    return text + "\r\n";
+  };
+  SignedText text;
+  text.manifest = "Manifest-Version: 1.0\r\n\r\n";
+  std::string sections;
+  for (const std::string& name : names) {
+    std::string manifestSection = "Name: " + name + "\r\n" +
+                                  wrapped(form + "-Digest: " + base64(digestOf(algorithm, name))) +
+                                  "\r\n";
+    text.manifest += manifestSection;
+    sections += "Name: " + name + "\r\n" +
+                wrapped(form + "-Digest: " + base64(digestOf(algorithm, manifestSection))) + "\r\n";
+  }
+  text.signatureFile = "Signature-Version: 1.0\r\n" +
+                       wrapped(form + "-Digest-Manifest: " + base64(digestOf(algorithm, text.manifest))) +
+                       "\r\n" + sections;
+  return text;
+}
+
+TEST(ManifestDigests, FormsOfTodayUseTheirOwnAlgorithm) {
+  using platform::DigestAlgorithm;
+  const struct {
+    const char* form;
+    DigestAlgorithm algorithm;
+    std::string_view entry;
+  } forms[] = {{"SHA-1", DigestAlgorithm::Sha1, kSha1HyphenEntryDigest},
+               {"SHA-256", DigestAlgorithm::Sha256, kSha256EntryDigest},
+               {"SHA-384", DigestAlgorithm::Sha384, kSha384EntryDigest},
+               {"SHA-512", DigestAlgorithm::Sha512, kSha512EntryDigest}};
+  for (const auto& f : forms) {
+    SignedText text = makeWrappedText(f.form, f.algorithm, {"a.txt", "lib/b.bin"});
+    Prefixes prefixes;
+    EXPECT_TRUE(verify(text, prefixes)) << f.form;
+    EXPECT_EQ(prefixes.entry, f.entry) << f.form;
+    EXPECT_EQ(entryDigestAlgorithm(prefixes.entry), f.algorithm) << f.form;
+    // The entries' values, continued over lines, are whole digests.
+    DigestMap entries;
+    parseDigestEntries(text.manifest, prefixes.entry, entries);
+    EXPECT_EQ(entries, (DigestMap{{"a.txt", digestOf(f.algorithm, "a.txt")},
+                                  {"lib/b.bin", digestOf(f.algorithm, "lib/b.bin")}}))
+        << f.form;
+    // A SHA-1 value under another form's name is no digest of that form.
+    SignedText mislabelled = makeSignedText(f.form, {"a.txt"});
+    Prefixes other;
+    EXPECT_EQ(verify(mislabelled, other), f.algorithm == DigestAlgorithm::Sha1) << f.form;
+  }
+  // The first forms keep their precedence: a file with SHA1 and SHA-256
+  // whole-manifest digests is read in the SHA1 form.
+  SignedText both = makeSignedText("SHA1", {"a.txt"});
+  both.signatureFile += "SHA-256-Digest-Manifest: AAAA\r\n";
+  Prefixes prefixes;
+  EXPECT_TRUE(verify(both, prefixes));
+  EXPECT_EQ(prefixes.entry, kSha1EntryDigest);
 }

@@ -136,6 +136,19 @@ TEST(MsiFileFinder, UnusableLocationListsOnlyTheFoldersOfItsComponents) {
     expectOnlyComponentFoldersListed(location);
 }
 
+TEST(MsiFileFinder, ComponentFoldersFoldingAlikeAreListedOnce) {
+  TestPrefix machine;
+  machine.addInstalledProduct(kCode, u"\u00dcber", u"");
+  machine.addComponent(u"{10000000-0000-0000-0000-000000000001}", kCode,
+                       u"C:\\\u00dcber\\main.dll");
+  machine.addComponent(u"{10000000-0000-0000-0000-000000000002}", kCode,
+                       u"C:\\\u00fcber\\helper.dll"); // Über, spelt "über"
+  machine.writeFile("\u00dcber/main.dll");
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_EQ(finder.componentFolders.size(), 1u);
+  EXPECT_EQ(listPaths(finder).size(), 1u);
+}
+
 TEST(MsiFileFinder, LocationSpeltWithDotsIsWalkedAsRecorded) {
   TestPrefix machine;
   const std::u16string location = u"C:\\Apps\\.\\Old\\..\\Sketch\\";

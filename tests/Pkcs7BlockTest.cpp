@@ -4,6 +4,7 @@
 #include "platform/Pkcs7Block.h"
 
 #include "Fixtures.h"
+#include "platform/WineHost.h"
 #include "validation/CertificateNames.h"
 
 #include <gtest/gtest.h>
@@ -114,4 +115,42 @@ TEST(Pkcs7Block, BytesThatAreNoSignedBlock) {
   // Cut short.
   block.resize(block.size() / 2);
   EXPECT_FALSE(platform::parsePkcs7Block(block));
+}
+
+TEST(Pkcs7Block, DetachedSignersOfEachKeyAndDigest) {
+  // jarsigner's blocks: the signer named by the block, over signed
+  // attributes whose message digest is that of the signature file.
+  for (const char* key : {"rsa", "dsa", "ec"}) {
+    if (std::string(key) != "rsa" && platform::runningUnderWine())
+      continue; // Wine's message verification imports RSA keys only
+    for (const char* digest : {"sha1", "sha256", "sha384", "sha512"}) {
+      const std::string name = std::string("jarsigner-") + key + "-" + digest;
+      std::vector<std::uint8_t> block = fixtures::readBytes(blockPath(name + ".block"));
+      std::vector<std::uint8_t> signed_ = fixtures::readBytes(blockPath(name + ".sf"));
+      platform::Certificate signer = platform::verifyDetachedSigner(block, signed_);
+      ASSERT_TRUE(signer) << name;
+      EXPECT_NE(certificateDisplayName(signer).find(std::string(key) == "rsa" ? u"Orvia" : u"Fixture"),
+                std::u16string::npos)
+          << name;
+      // One byte more in the signed file: its digest no longer matches.
+      signed_.push_back('\n');
+      EXPECT_FALSE(platform::verifyDetachedSigner(block, signed_)) << name;
+      EXPECT_FALSE(platform::verifyDetachedSigner(block, {})) << name;
+    }
+  }
+}
+
+TEST(Pkcs7Block, DetachedSignersOverMd5AreRefused) {
+  // MD5 verifies only in its oldest form (verifyMd5Signature), never as a
+  // detached signer, with or without signed attributes.
+  for (const char* name : {"md5", "signed-attributes"}) {
+    EXPECT_FALSE(platform::verifyDetachedSigner(fixtures::readBytes(blockPath(std::string(name) + ".rsa")),
+                                                fixtures::readBytes(blockPath(std::string(name) + ".sf"))))
+        << name;
+  }
+  // The SHA-256 block without signed attributes verifies over the file itself.
+  platform::Certificate signer = platform::verifyDetachedSigner(
+      fixtures::readBytes(blockPath("sha256.rsa")), fixtures::readBytes(blockPath("sha256.sf")));
+  EXPECT_EQ(certificateThumbprint(signer), thumbprintOf("signer"));
+  EXPECT_FALSE(platform::verifyDetachedSigner({}, fixtures::readBytes(blockPath("sha256.sf"))));
 }

@@ -91,6 +91,10 @@ TEST(ScanConfig, ExtensionsAreNormalisedAndRegisteredPerValidator) {
   EXPECT_FALSE(pe->startDate.isSet());
 
   EXPECT_TRUE(result.filter->accept(u"C:\\App\\setup.EXE"));
+  // An extension configured without its dot gets one: it ends names, not words.
+  EXPECT_FALSE(result.filter->accept(u"C:\\App\\setupexe"));
+  EXPECT_EQ(result.factory->getValidator(u"C:\\App\\setupexe"), nullptr);
+  EXPECT_FALSE(result.filter->accept(u"C:\\Plug\\filter8bx"));
   EXPECT_EQ(result.factory->getValidator(u"C:\\App\\setup.exe"), pe);
   EXPECT_TRUE(result.filter->accept(u"C:\\Plug\\filter.8bx"));
   EXPECT_EQ(result.factory->getValidator(u"C:\\Plug\\filter.8bx"), pe);

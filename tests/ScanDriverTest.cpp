@@ -200,6 +200,37 @@ TEST(ScanDriver, FilesWithoutValidatorDoNotAdvanceTheCount) {
   EXPECT_EQ(session.job.filesChecked.load(), 2);
 }
 
+TEST(ScanDriver, OnlyAffectedFilesBecomeDefects) {
+  TestPrefix prefix;
+  Session session;
+  session.configure();
+  // Every result a validator gives, by the file's name.
+  struct ResultByName : ValidatorBase {
+    int validate(std::u16string path) override {
+      const std::size_t digit = path.find_last_of(u"0123456789");
+      const int results[] = {ValidationResult::Verified,
+                             ValidationResult::FileNotFound,
+                             ValidationResult::NoSignature,
+                             ValidationResult::BadSignature,
+                             ValidationResult::Revoked,
+                             ValidationResult::ExplicitlyDistrusted,
+                             ValidationResult::Affected,
+                             ValidationResult::OtherTrustFailure,
+                             -1};
+      return results[path[digit] - u'0'];
+    }
+  };
+  auto validator = std::make_unique<ResultByName>();
+  static_cast<CustomValidatorFactory*>(session.context.validatorFactory.get())
+      ->registerValidator(u".dll", validator.get());
+  session.context.validators.push_back(std::move(validator));
+  session.addFinder(prefix, "All", 9);
+  session.scan();
+  EXPECT_EQ(session.job.filesChecked.load(), 9);
+  ASSERT_EQ(session.job.defects.size(), 1u);
+  EXPECT_EQ(session.job.defects[0]->file->path, u"C:\\All\\f6.dll");
+}
+
 TEST(ScanDriver, CheckThatThrowsFailsItsFileAloneAndTheScanGoesOn) {
   for (unsigned workers : {1u, 3u}) {
     SCOPED_TRACE(workers);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 TEST(ScratchFolder, ContextsMakeDistinctFoldersAndRemoveThem) {
@@ -29,6 +31,18 @@ TEST(ScratchFolder, ContextsMakeDistinctFoldersAndRemoveThem) {
   }
   EXPECT_FALSE(platform::pathFileExists(first));
   EXPECT_FALSE(platform::pathFileExists(second));
+}
+
+TEST(ScratchFolder, WithoutATemporaryFolderNoneIsMadeAtADriveRoot) {
+  TestPrefix prefix;
+  // The user's folder inside the temporary one is a link someone planted.
+  fs::create_directories(prefix.root / "tmp");
+  fs::create_directory_symlink(prefix.driveC(),
+                               prefix.root / "tmp" / ("fennick-" + std::to_string(geteuid())));
+  ScopedEnvironment tmpdir("TMPDIR", (prefix.root / "tmp").string());
+  ScanContext context;
+  EXPECT_EQ(context.scratchFolder, u"");
+  EXPECT_TRUE(fs::is_empty(prefix.driveC()));
 }
 
 TEST(ScratchFolder, RemovalDeletesLinksButNotWhatTheyPointAt) {

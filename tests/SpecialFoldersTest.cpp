@@ -111,8 +111,14 @@ TEST(SpecialFolders, TheUsersFoldersAreThePrefixesNotTheRunningAccounts) {
   EXPECT_EQ(folder(platform::CSIDL_PERSONAL), u"C:\\users\\tester\\Documents");
   machine.addUserKeys("[Volatile Environment] 1\n\"USERPROFILE\"=\"C:\\\\users\\\\wine-user\"\n");
   EXPECT_EQ(folder(platform::CSIDL_PROFILE), u"C:\\users\\wine-user");
-  // Without either, the user has no folders at all.
+  // Without a record, of two users' folders neither is the user's: the user
+  // has no folders at all, as without any.
   machine.addUserKeys("[Volatile Environment] 1\n\"USERPROFILE\"=\"\"\n");
+  machine.makeFolder("users/another");
+  EXPECT_EQ(folder(platform::CSIDL_PROFILE), u"<failed>");
+  EXPECT_EQ(folder(platform::CSIDL_APPDATA), u"<failed>");
+  std::filesystem::remove(machine.driveC("users/another"));
+  EXPECT_EQ(folder(platform::CSIDL_PROFILE), u"C:\\users\\tester");
   std::filesystem::remove(machine.driveC("users/tester"));
   EXPECT_EQ(folder(platform::CSIDL_APPDATA), u"<failed>");
   EXPECT_EQ(folder(platform::CSIDL_COMMON_DOCUMENTS), u"C:\\users\\Public\\Documents");

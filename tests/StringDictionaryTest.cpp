@@ -189,6 +189,11 @@ TEST(StringDictionary, CopyToBufferEdges) {
   copyToBuffer(result, exact, 4, true);
   EXPECT_EQ(std::u16string(exact), u"abc");
 
+  // Three units for three characters leave no room for the terminator.
+  char16_t full[3] = {u'#', u'#', u'#'};
+  EXPECT_THROW(copyToBuffer(result, full, 3, true), dravik_private::ZKErrException);
+  EXPECT_EQ(std::u16string(full), u"ab");
+
   char16_t one[1] = {u'#'};
   copyToBuffer(result, one, 1, false);
   EXPECT_EQ(one[0], u'\0');

@@ -25,6 +25,16 @@ TEST(Text, InvalidSequencesBecomeReplacementCharacters) {
   std::u16string wide;
   ASSERT_TRUE(utf8ToWide("a\xC0\xAF" "b\xE2\x82", wide));
   EXPECT_EQ(wide, u"a\uFFFD\uFFFDb\uFFFD");
+  // Overlong forms, encoded surrogates and values above U+10FFFF are no
+  // text: nothing but replacements stands between a and b.
+  for (const char* bad : {"a\xE0\x80\xAF" "b", "a\xC1\xBF" "b", "a\xF0\x80\x80\xAF" "b",
+                          "a\xED\xA0\x80" "b", "a\xED\xBF\xBF" "b", "a\xF4\x90\x80\x80" "b"}) {
+    ASSERT_TRUE(utf8ToWide(bad, wide));
+    ASSERT_GE(wide.size(), 3u);
+    EXPECT_EQ(wide.front(), u'a');
+    EXPECT_EQ(wide.back(), u'b');
+    EXPECT_EQ(wide.find_first_not_of(u'\uFFFD', 1), wide.size() - 1) << bad;
+  }
   std::string narrow;
   ASSERT_TRUE(wideToUtf8(std::u16string(u"x") + char16_t(0xD800) + u"y", narrow));
   EXPECT_EQ(narrow, "x\xEF\xBF\xBDy");

@@ -2,9 +2,12 @@
 // component matching, the current drive and host paths turned back.
 #include "platform/Files.h"
 #include "platform/WindowsNamespace.h"
+#include "util/FileNameCase.h"
 #include "util/WindowsPath.h"
 #include "TestPrefix.h"
 
+#include <clocale>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 TEST(WindowsNamespace, DrivesMapThroughDosdevices) {
@@ -17,6 +20,8 @@ TEST(WindowsNamespace, DrivesMapThroughDosdevices) {
   EXPECT_EQ(platform::toHostPath(u"Z:\\tmp\\x"), "/tmp/x");
   EXPECT_FALSE(platform::toHostPath(u"Q:\\x").has_value());
   EXPECT_FALSE(platform::toHostPath(u"\\\\server\\share\\x").has_value());
+  EXPECT_FALSE(platform::toHostPath(u"//server/share/x").has_value());
+  EXPECT_FALSE(platform::toHostPath(u"\\\\?\\UNC\\server\\share\\x").has_value());
 }
 
 TEST(WindowsNamespace, DriveCWithoutDosdevicesFallsBackToDriveFolder) {
@@ -59,6 +64,45 @@ TEST(WindowsNamespace, ComponentsFoldCaseBeyondAscii) {
             (prefix.driveC() / "STRASSE/x.dll").string());
   EXPECT_EQ(platform::toHostPath(u"C:\\STRA\u00dfE\\X.DLL"),
             (prefix.driveC() / "Stra\u00dfe/x.dll").string());
+}
+
+namespace {
+
+// In a process of its own under the C locale, with no locale files to be
+// found: ends with 0 when names still fold beyond ASCII, else with 1.
+[[noreturn]] void foldUnderTheCLocale() {
+  std::setlocale(LC_ALL, "");
+  TestPrefix prefix;
+  prefix.writeFile("\u00dcber/\u0392\u0397\u03a4\u0391.dll"); // Über/ΒΗΤΑ.dll
+  const bool found = platform::toHostPath(u"C:\\\u00fcber\\\u03b2\u03b7\u03c4\u03b1.DLL") ==
+                     (prefix.driveC() / "\u00dcber/\u0392\u0397\u03a4\u0391.dll").string();
+  std::_Exit(found ? 0 : 1);
+}
+
+} // namespace
+
+TEST(WindowsNamespace, NamesFoldAlikeUnderEveryLocale) {
+  // One unit to one unit by Unicode's simple mapping, where a table built
+  // from the full mapping, from Latin-1 alone or from a title-case mapping
+  // would differ.
+  const std::pair<char16_t, char16_t> folds[] = {
+      {u'a', u'A'},           {u'\u00ff', u'\u0178'}, {u'\u0131', u'I'},
+      {u'\u017f', u'S'},      {u'\u00b5', u'\u039c'}, {u'\u01c5', u'\u01c4'},
+      {u'\u01c6', u'\u01c4'}, {u'\u1fb3', u'\u1fbc'}, {u'\u24d0', u'\u24b6'},
+      {u'\uff41', u'\uff21'}, {u'\u0450', u'\u0400'}, {u'\u00df', u'\u00df'},
+      {u'\ufb00', u'\ufb00'}, {u'\u1fbc', u'\u1fbc'}, {u'\u212a', u'\u212a'},
+      {u'\u00d7', u'\u00d7'}, {char16_t(0xD801), char16_t(0xD801)}, {char16_t(0xDC28), char16_t(0xDC28)}};
+  for (auto [unit, upper] : folds)
+    EXPECT_EQ(int(toUpperFileNameUnit(unit)), int(upper)) << std::hex << int(unit);
+
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::filesystem::path noLocales = std::filesystem::temp_directory_path() / "fennick-no-locales";
+  std::filesystem::create_directories(noLocales);
+  ScopedEnvironment all("LC_ALL", "C");
+  ScopedEnvironment ctype("LC_CTYPE", "C");
+  ScopedEnvironment lang("LANG", "C");
+  ScopedEnvironment files("LOCPATH", noLocales.string());
+  EXPECT_EXIT(foldUnderTheCLocale(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(WindowsNamespace, PathsWithoutDriveUseTheCurrentDrive) {

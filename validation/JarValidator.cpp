@@ -24,7 +24,9 @@ namespace {
 
 constexpr std::string_view kMetaInfFolder = "META-INF/"; // compared case-sensitively
 constexpr std::string_view kSignatureFileExtension = ".SF";
-constexpr std::string_view kSignatureBlockExtension = ".RSA";
+// Signature blocks by their key's algorithm, in the order they are looked
+// for: the first ".RSA" member, else the first ".DSA", else the first ".EC".
+constexpr std::string_view kSignatureBlockExtensions[] = {".RSA", ".DSA", ".EC"};
 constexpr std::string_view kManifestExtension = ".MF";
 // Members are hashed in pieces of this size, whatever size they declare.
 constexpr unsigned kReadChunkSize = 64 * 1024;
@@ -130,13 +132,28 @@ std::span<const std::uint8_t> asBytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+// Reads the first signature block: the first member of the first block
+// extension that the archive has.
+bool readSignatureBlock(unzFile archive, std::string& contents) {
+  for (std::string_view extension : kSignatureBlockExtensions) {
+    if (readMetaInfMember(archive, extension, contents))
+      return true;
+  }
+  return false;
+}
+
+void recordSigner(const platform::Certificate& certificate, SignerInfo& signer) {
+  signer.thumbprint = certificateThumbprint(certificate);
+  signer.subjectNames = certificateDisplayName(certificate);
+  signer.signingTime = FileTime{};
+}
+
 // True when a certificate of the block verifies the block's RSA signature
-// over the MD5 digest of the signature file; that certificate's facts then
-// go into signer. A certificate whose key is not RSA ends the search.
-bool verifySignatureBlock(const std::string& block, const std::string& signatureFile,
-                          SignerInfo& signer) {
-  if (block.empty() || signatureFile.empty())
-    return false;
+// over the MD5 digest of the signature file, without signed attributes, as
+// the oldest signing tools signed; that certificate's facts then go into
+// signer. A certificate whose key is not RSA ends the search.
+bool verifyMd5Block(const std::string& block, const std::string& signatureFile,
+                    SignerInfo& signer) {
   std::optional<platform::Pkcs7Block> parsed = platform::parsePkcs7Block(asBytes(block));
   if (!parsed || !parsed->firstSignerSignature)
     return false;
@@ -154,23 +171,42 @@ bool verifySignatureBlock(const std::string& block, const std::string& signature
     if (!key)
       return false;
     if (key->verifyMd5Signature(md5, reversed)) {
-      signer.thumbprint = certificateThumbprint(certificate);
-      signer.subjectNames = certificateDisplayName(certificate);
-      signer.signingTime = FileTime{};
+      recordSigner(certificate, signer);
       return true;
     }
   }
   return false;
 }
 
+// True when the block's signature over the signature file holds: in the
+// oldest form (verifyMd5Block), or as signing tools sign today (its first
+// signer, named by the block, over SHA-1 or SHA-2 with RSA, DSA or ECDSA,
+// with or without signed attributes). The verifying certificate's facts go
+// into signer.
+bool verifySignatureBlock(const std::string& block, const std::string& signatureFile,
+                          SignerInfo& signer) {
+  if (block.empty() || signatureFile.empty())
+    return false;
+  if (verifyMd5Block(block, signatureFile, signer))
+    return true;
+  platform::Certificate verified =
+      platform::verifyDetachedSigner(asBytes(block), asBytes(signatureFile));
+  if (!verified)
+    return false;
+  recordSigner(verified, signer);
+  return true;
+}
+
 // Compares the manifest's member digests with the members. The walk passes
 // over META-INF/ members and folder entries and ends at the first other
 // member the manifest does not list; it succeeds when every listed name was
-// matched by a member whose SHA-1 is the listed value, whole.
+// matched by a member whose digest (the algorithm of the prefix in use) is
+// the listed value, whole.
 bool verifyArchiveMembers(unzFile archive, const std::string& manifest,
                           const std::string& entryDigestPrefix) {
   DigestMap manifestDigests; // member name -> digest bytes, from the manifest
   parseDigestEntries(manifest, entryDigestPrefix, manifestDigests);
+  const platform::DigestAlgorithm algorithm = entryDigestAlgorithm(entryDigestPrefix);
   unzGoToFirstFile(archive);
   unz_global_info64 global;
   std::uint64_t entryCount =
@@ -197,19 +233,19 @@ bool verifyArchiveMembers(unzFile archive, const std::string& manifest,
 
     // Stream the member through the digest: only bytes actually read count,
     // and memory stays bounded whatever size the member declares.
-    platform::Digest sha1(platform::DigestAlgorithm::Sha1);
-    if (!sha1.valid())
+    platform::Digest digester(algorithm);
+    if (!digester.valid())
       break;
     std::uint64_t total = 0;
     int read = 0;
     bool hashed = true;
     while (hashed && (read = unzReadCurrentFile(archive, chunk.data(), kReadChunkSize)) > 0) {
       total += std::uint64_t(read);
-      hashed = sha1.update(std::string_view(chunk.data(), std::size_t(read)));
+      hashed = digester.update(std::string_view(chunk.data(), std::size_t(read)));
     }
     if (!hashed || read < 0 || total == 0)
       break;
-    std::optional<std::vector<std::uint8_t>> digest = sha1.value();
+    std::optional<std::vector<std::uint8_t>> digest = digester.value();
     if (!digest)
       break;
     const std::string& expected = listed->second;
@@ -248,7 +284,7 @@ int JarValidator::check(const std::u16string& path, SignerInfo& signer) {
   std::string signatureBlock;
   std::string manifest;
   if (readMetaInfMember(archive.get(), kSignatureFileExtension, signatureFile) &&
-      readMetaInfMember(archive.get(), kSignatureBlockExtension, signatureBlock) &&
+      readSignatureBlock(archive.get(), signatureBlock) &&
       readMetaInfMember(archive.get(), kManifestExtension, manifest)) {
     result = ValidationResult::BadSignature;
     if (verifySignatureBlock(signatureBlock, signatureFile, signer) &&

@@ -1,8 +1,9 @@
 // The validator for signed ZIP archives in the manner of a signed JAR: the
 // archive's META-INF/ folder holds a signature file (".SF"), a PKCS#7
-// signature block (".RSA") and a manifest (".MF"). The block must verify
-// over the signature file, the signature file must agree with the manifest,
-// and the manifest's digests with the archive's members.
+// signature block (".RSA", ".DSA" or ".EC") and a manifest (".MF"). The block
+// must verify over the signature file, the signature file must agree with
+// the manifest, and the manifest's digests (SHA-1 or SHA-2) with the
+// archive's members.
 #pragma once
 
 #include "validation/ValidatorBase.h"

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace {
@@ -35,6 +36,33 @@ std::string sectionName(std::string_view text, std::size_t nameAt, std::size_t d
   return name;
 }
 
+// Where the value that starts at valueAt ends: the next line feed that no
+// continuation line (one starting with a blank) follows; npos when the
+// text ends first. Values longer than a line, as the SHA-384 and SHA-512
+// ones are, go on over continuation lines.
+std::size_t valueEnd(std::string_view text, std::size_t valueAt) {
+  std::size_t end = text.find('\n', valueAt + 1);
+  while (end != std::string_view::npos && end + 1 < text.size() && text[end + 1] == ' ')
+    end = text.find('\n', end + 1);
+  return end;
+}
+
+// The Base64 of a value with its continuations joined: each line break
+// ("\r\n" or "\n") and the blank after it removed.
+std::string decodeValue(std::string_view value) {
+  std::string joined;
+  joined.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '\r' && i + 2 < value.size() && value[i + 1] == '\n' && value[i + 2] == ' ')
+      i += 2;
+    else if (value[i] == '\n' && i + 1 < value.size() && value[i + 1] == ' ')
+      i += 1;
+    else
+      joined += value[i];
+  }
+  return decodeDigestBase64(joined);
+}
+
 // The bytes from valueAt up to end (npos: the end of the text).
 std::string_view valueText(std::string_view text, std::size_t valueAt, std::size_t end) {
   if (valueAt > text.size())
@@ -55,8 +83,8 @@ bool sameDigest(std::string_view computed, std::string_view expected) {
   return !computed.empty() && computed == expected;
 }
 
-std::optional<std::string> sha1Of(std::string_view bytes) {
-  platform::Digest digest(platform::DigestAlgorithm::Sha1);
+std::optional<std::string> digestOf(platform::DigestAlgorithm algorithm, std::string_view bytes) {
+  platform::Digest digest(algorithm);
   if (!digest.valid() || !digest.update(bytes))
     return std::nullopt;
   std::optional<std::vector<std::uint8_t>> value = digest.value();
@@ -66,6 +94,14 @@ std::optional<std::string> sha1Of(std::string_view bytes) {
 }
 
 } // namespace
+
+platform::DigestAlgorithm entryDigestAlgorithm(std::string_view entryPrefix) {
+  for (const DigestForm& form : kDigestForms) {
+    if (form.entry == entryPrefix)
+      return form.algorithm;
+  }
+  return platform::DigestAlgorithm::Sha1;
+}
 
 std::string decodeDigestBase64(std::string_view text) {
   std::string bytes;
@@ -120,12 +156,12 @@ void parseDigestEntries(std::string_view text, std::string_view prefix, DigestMa
     std::size_t valueAt = text.find(prefix, valueFrom);
     if (valueAt == npos)
       return;
-    std::size_t valueEnd = text.find('\n', valueAt + 1);
-    if (valueEnd == npos)
+    std::size_t end = valueEnd(text, valueAt);
+    if (end == npos)
       return;
-    valueFrom = valueEnd;
-    digests.insert_or_assign(
-        std::move(name), decodeDigestBase64(valueText(text, valueAt + prefix.size(), valueEnd)));
+    valueFrom = end;
+    digests.insert_or_assign(std::move(name),
+                             decodeValue(valueText(text, valueAt + prefix.size(), end)));
 
     nameFrom = digestAt;
     if (digestAt + kShortestText >= text.size())
@@ -135,7 +171,8 @@ void parseDigestEntries(std::string_view text, std::string_view prefix, DigestMa
 
 DigestMap sectionDigests(std::string_view manifest, std::string_view prefix) {
   DigestMap digests;
-  if (!platform::Digest(platform::DigestAlgorithm::Sha1).valid())
+  const platform::DigestAlgorithm algorithm = entryDigestAlgorithm(prefix);
+  if (!platform::Digest(algorithm).valid())
     return digests;
   if (manifest.size() <= kShortestText)
     return digests;
@@ -157,7 +194,8 @@ DigestMap sectionDigests(std::string_view manifest, std::string_view prefix) {
       return digests;
     std::size_t nextSectionAt = manifest.find(kNameAttribute, sectionAt + 1);
     sectionFrom = nextSectionAt;
-    if (std::optional<std::string> digest = sha1Of(valueText(manifest, sectionAt, nextSectionAt)))
+    if (std::optional<std::string> digest =
+            digestOf(algorithm, valueText(manifest, sectionAt, nextSectionAt)))
       digests.insert_or_assign(std::move(name), std::move(*digest));
 
     if (digestAt + kShortestText >= manifest.size())
@@ -169,9 +207,6 @@ bool verifySignatureFile(std::string_view signatureFile, std::string_view manife
                          std::string& entryDigestPrefix, std::string& manifestDigestPrefix) {
   if (signatureFile.empty() || manifest.empty())
     return false;
-  std::optional<std::string> manifestDigest = sha1Of(manifest);
-  if (!manifestDigest)
-    return false;
 
   std::size_t attributeAt = signatureFile.find(manifestDigestPrefix);
   if (attributeAt == std::string_view::npos) {
@@ -179,12 +214,25 @@ bool verifySignatureFile(std::string_view signatureFile, std::string_view manife
     entryDigestPrefix = kSha1EntryDigest;
     manifestDigestPrefix = kSha1ManifestDigest;
     attributeAt = signatureFile.find(manifestDigestPrefix);
-    if (attributeAt == std::string_view::npos)
-      return false;
   }
-  std::size_t valueEnd = signatureFile.find('\n', attributeAt + 1);
-  std::string expected = decodeDigestBase64(
-      valueText(signatureFile, attributeAt + manifestDigestPrefix.size(), valueEnd));
+  // Then the further forms, the first one the file carries.
+  for (const DigestForm& form : std::span(kDigestForms).subspan(2)) {
+    if (attributeAt != std::string_view::npos)
+      break;
+    attributeAt = signatureFile.find(form.manifest);
+    if (attributeAt != std::string_view::npos) {
+      entryDigestPrefix = form.entry;
+      manifestDigestPrefix = form.manifest;
+    }
+  }
+  if (attributeAt == std::string_view::npos)
+    return false;
+  std::optional<std::string> manifestDigest =
+      digestOf(entryDigestAlgorithm(entryDigestPrefix), manifest);
+  if (!manifestDigest)
+    return false;
+  std::string expected = decodeValue(valueText(
+      signatureFile, attributeAt + manifestDigestPrefix.size(), valueEnd(signatureFile, attributeAt)));
   if (!sameDigest(*manifestDigest, expected))
     return false;
 

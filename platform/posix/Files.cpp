@@ -66,6 +66,20 @@ ssize_t readFully(int fd, std::uint8_t* buffer, std::size_t size) {
   return ssize_t(done);
 }
 
+// Writes all bytes; false when a write fails.
+bool writeFully(int fd, std::span<const std::uint8_t> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (written < 0 && errno == EINTR)
+      continue;
+    if (written <= 0)
+      return false;
+    done += std::size_t(written);
+  }
+  return true;
+}
+
 } // namespace
 
 bool readFileStart(const std::u16string& path, std::size_t count, std::vector<std::uint8_t>& bytes) {
@@ -99,15 +113,7 @@ bool copyFile(const std::u16string& from, const std::u16string& to) {
       ok = got == 0;
       break;
     }
-    std::size_t done = 0;
-    while (ok && done < std::size_t(got)) {
-      ssize_t written = ::write(copy.fd, buffer.data() + done, std::size_t(got) - done);
-      if (written < 0 && errno == EINTR)
-        continue;
-      ok = written > 0;
-      if (ok)
-        done += std::size_t(written);
-    }
+    ok = writeFully(copy.fd, {buffer.data(), std::size_t(got)});
   }
   if (!ok)
     unlink(target->c_str());
@@ -144,6 +150,21 @@ bool getFinalPath(const std::u16string& path, std::u16string& finalPath) {
     return false;
   finalPath = toWindowsPath(resolved);
   return true;
+}
+
+FileState getFileState(const std::u16string& path) {
+  std::optional<std::string> host = toHostPath(path);
+  struct stat info;
+  FileState state;
+  if (!host || stat(host->c_str(), &info) != 0)
+    return state;
+  constexpr std::int64_t kNanoseconds = 1000000000;
+  state.exists = true;
+  state.identity = {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
+  state.size = std::uint64_t(info.st_size);
+  state.writeTime = std::int64_t(info.st_mtim.tv_sec) * kNanoseconds + info.st_mtim.tv_nsec;
+  state.changeTime = std::int64_t(info.st_ctim.tv_sec) * kNanoseconds + info.st_ctim.tv_nsec;
+  return state;
 }
 
 bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
@@ -209,7 +230,9 @@ WriteHandle::WriteHandle(const std::u16string& path) {
   struct stat info;
   if (stat(host->c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || isReadOnly(info)))
     return; // Windows refuses to overwrite a read-only file, whoever asks
-  descriptor = open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // A link in its place is never followed: what is written goes where the
+  // path says.
+  descriptor = open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
 }
 
 WriteHandle::~WriteHandle() {
@@ -218,18 +241,22 @@ WriteHandle::~WriteHandle() {
 }
 
 bool WriteHandle::write(std::span<const std::uint8_t> bytes) {
-  if (descriptor < 0)
+  return descriptor >= 0 && writeFully(descriptor, bytes);
+}
+
+bool appendToFile(const std::u16string& path, std::span<const std::uint8_t> bytes) {
+  std::optional<std::string> host = toHostPath(path);
+  if (!host)
     return false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0)
-      return false;
-    done += size_t(written);
-  }
-  return true;
+  // Without waiting on a named pipe; never the controlling terminal.
+  Descriptor file{::open(host->c_str(),
+                         O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK |
+                             O_CLOEXEC,
+                         0600)};
+  struct stat info;
+  if (file.fd < 0 || fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode))
+    return false;
+  return writeFully(file.fd, bytes);
 }
 
 bool deleteFile(const std::u16string& path) {
@@ -281,10 +308,27 @@ std::uint32_t shCreateDirectoryEx(const std::u16string& path) {
 
 std::u16string getTempPath() {
   const char* tmp = std::getenv("TMPDIR");
-  std::string folder = tmp && *tmp == '/' ? tmp : "/tmp";
-  if (folder.back() != '/')
-    folder.push_back('/');
-  return toWindowsPath(folder);
+  std::string base = tmp && *tmp == '/' ? tmp : "/tmp";
+  while (base.size() > 1 && base.back() == '/')
+    base.pop_back();
+  // The user's own folder inside the shared one: made private to the user,
+  // and refused when someone else made it first (a link, another owner,
+  // permissions for others), since then that one decides where files land.
+  const uid_t user = geteuid();
+  std::string folder = (base == "/" ? "" : base) + "/fennick-" + std::to_string(user);
+  const bool made = mkdir(folder.c_str(), 0700) == 0;
+  if (!made && errno != EEXIST)
+    return {};
+  Descriptor opened{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+  struct stat info;
+  if (opened.fd < 0 || fstat(opened.fd, &info) != 0 || !S_ISDIR(info.st_mode) ||
+      info.st_uid != user)
+    return {};
+  if (made && fchmod(opened.fd, 0700) != 0) // whatever the umask left
+    return {};
+  if (!made && (info.st_mode & 07777) != 0700)
+    return {};
+  return toWindowsPath(folder + "/");
 }
 
 bool getModuleFileName(std::u16string& path) {

@@ -1,5 +1,6 @@
-// MD5 and SHA-1 on CryptoAPI hash objects (CryptCreateHash with CALG_MD5 or
-// CALG_SHA1 in a verification-only PROV_RSA_FULL provider).
+// MD5, SHA-1 and SHA-2 on CryptoAPI hash objects (CryptCreateHash in a
+// verification-only provider: PROV_RSA_FULL for MD5 and SHA-1, PROV_RSA_AES
+// for the SHA-2 algorithms, which only that provider type offers).
 #include "platform/Digest.h"
 
 #include "platform/windows/CryptoHandles.h"
@@ -15,10 +16,18 @@ void DigestContextDeleter::operator()(DigestContext* context) const { delete con
 
 Digest::Digest(DigestAlgorithm algorithm) : kind(algorithm) {
   std::unique_ptr<DigestContext, DigestContextDeleter> created(new DigestContext);
-  created->provider = acquireVerifyProvider(PROV_RSA_FULL);
+  ALG_ID id = CALG_SHA1;
+  DWORD providerType = PROV_RSA_AES;
+  switch (algorithm) {
+  case DigestAlgorithm::Md5: id = CALG_MD5; providerType = PROV_RSA_FULL; break;
+  case DigestAlgorithm::Sha1: id = CALG_SHA1; providerType = PROV_RSA_FULL; break;
+  case DigestAlgorithm::Sha256: id = CALG_SHA_256; break;
+  case DigestAlgorithm::Sha384: id = CALG_SHA_384; break;
+  case DigestAlgorithm::Sha512: id = CALG_SHA_512; break;
+  }
+  created->provider = acquireVerifyProvider(providerType);
   if (!created->provider)
     return;
-  const ALG_ID id = algorithm == DigestAlgorithm::Md5 ? CALG_MD5 : CALG_SHA1;
   HCRYPTHASH hash = 0;
   if (!CryptCreateHash(created->provider.get(), id, 0, 0, &hash))
     return;

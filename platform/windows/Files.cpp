@@ -152,6 +152,27 @@ bool getFinalPath(const std::u16string& path, std::u16string& finalPath) {
   return true;
 }
 
+FileState getFileState(const std::u16string& path) {
+  FileState state;
+  if (path.empty())
+    return state;
+  FileHandle file(CreateFileW(win::wide(path), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  FILE_BASIC_INFO basic;
+  if (file.handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.handle, &info) ||
+      !GetFileInformationByHandleEx(file.handle, FileBasicInfo, &basic, sizeof basic))
+    return state;
+  state.exists = true;
+  state.identity.volume = info.dwVolumeSerialNumber;
+  state.identity.index = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  state.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  state.writeTime = basic.LastWriteTime.QuadPart;
+  state.changeTime = basic.ChangeTime.QuadPart;
+  return state;
+}
+
 bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
   close();
   std::u16string folder; // with its separator
@@ -213,6 +234,29 @@ bool WriteHandle::write(std::span<const std::uint8_t> bytes) {
     bytes = bytes.subspan(written);
   }
   return true;
+}
+
+bool appendToFile(const std::u16string& path, std::span<const std::uint8_t> bytes) {
+  // The reparse point itself is opened, never what it leads to, and refused.
+  HANDLE file = CreateFileW(win::wide(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  BY_HANDLE_FILE_INFORMATION information{};
+  bool ok = GetFileInformationByHandle(file, &information) &&
+            (information.dwFileAttributes &
+             (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+            GetFileType(file) == FILE_TYPE_DISK;
+  while (ok && !bytes.empty()) {
+    const DWORD piece = DWORD(std::min<std::size_t>(bytes.size(), 1u << 30));
+    DWORD written = 0;
+    ok = WriteFile(file, bytes.data(), piece, &written, nullptr) && written != 0;
+    if (ok)
+      bytes = bytes.subspan(written);
+  }
+  CloseHandle(file);
+  return ok;
 }
 
 bool deleteFile(const std::u16string& path) { return DeleteFileW(win::wide(path)) != 0; }

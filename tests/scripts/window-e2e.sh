@@ -117,9 +117,10 @@ run_window() {
   fi
   grep -qx done "$dir/report.txt" || fail "$name: the driver did not finish: $(tail -5 "$dir/report.txt")"
   [[ $status -eq 0 ]] || fail "$name: the window did not end by itself (exit status $status)"
-  # Ending the dialog removes the session's scratch folder.
+  # Ending the dialog removes the session's scratch folder (in the user's own
+  # folder inside the temporary one).
   local left
-  left=$(find "$temp" -mindepth 1 -maxdepth 1 -type d -name '{*}' | head -1)
+  left=$(find "$temp" -mindepth 1 -maxdepth 2 -type d -name '{*}' | head -1)
   [[ -z $left ]] || fail "$name: the scratch folder $left outlived the window"
   echo "$name: $(grep -c '^ok' "$dir/report.txt") checks passed"
 }

@@ -4,8 +4,8 @@
 //
 // Usage: tg.bin "<full Windows path of token.xml>"
 // The output path is the last argument. Exit code 0 when token.xml was
-// written, -1 otherwise. Log lines go to fennick-tg.log in the temporary
-// folder, each "YYYY-MM-DD HH:MM:SS.mmm LEVEL tg: message".
+// written, -1 otherwise. Log lines go to fennick-tg.log in the user's own
+// temporary folder, each "YYYY-MM-DD HH:MM:SS.mmm LEVEL tg: message".
 #include "config/FolderTokenTables.h"
 #include "platform/ComLibrary.h"
 #include "platform/Files.h"
@@ -19,8 +19,6 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
-#include <optional>
 #include <sstream>
 #include <string>
 
@@ -51,11 +49,14 @@ void logLine(const char* level, std::string message, std::u16string_view argumen
   char line[48];
   std::snprintf(line, sizeof line, "%s.%03d %s tg: ", stamp, int(millis.count()), level);
 
-  std::optional<std::string> logPath = platform::toHostPath(platform::getTempPath() + u"fennick-tg.log");
-  if (!logPath)
+  // The log lies in the user's own temporary folder; without one, there is
+  // no log.
+  const std::u16string temp = platform::getTempPath();
+  if (temp.empty())
     return;
-  std::ofstream log(*logPath, std::ios::app | std::ios::binary);
-  log << line << message;
+  const std::string text = line + message;
+  platform::appendToFile(temp + u"fennick-tg.log",
+                         {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
 } // namespace

@@ -32,7 +32,7 @@ bool isProfileName(const std::u16string& name) {
 // user's registry (which Wine writes at every start), else the one folder
 // under C:\users that is no shared profile. Never the name of the account
 // running this tool: the prefix may belong to someone else. Empty when the
-// prefix has no user profile.
+// prefix has no user profile, or several and no record of which is the user's.
 std::u16string profileFolder() {
   RegistryValue value;
   std::u16string text;
@@ -46,11 +46,17 @@ std::u16string profileFolder() {
   FindData entry;
   if (!users.findFirst(u"C:\\users\\*", entry))
     return {};
+  // Only the one user's folder is the profile: of several, none is more
+  // the user's than the others.
+  std::u16string profile;
   do {
-    if (entry.isDirectory && !entry.isLink && isProfileName(entry.name))
-      return u"C:\\users\\" + entry.name;
+    if (!entry.isDirectory || entry.isLink || !isProfileName(entry.name))
+      continue;
+    if (!profile.empty())
+      return {};
+    profile = u"C:\\users\\" + entry.name;
   } while (users.findNext(entry));
-  return {};
+  return profile;
 }
 
 std::u16string windowsFolder();

@@ -1,6 +1,7 @@
 // Windows path namespace over a Wine-style prefix.
 #include "platform/WindowsNamespace.h"
 
+#include "util/FileNameCase.h"
 #include "util/Text.h"
 #include "util/WindowsPath.h"
 
@@ -8,12 +9,10 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
-#include <locale.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
-#include <wctype.h>
 
 namespace platform {
 namespace {
@@ -38,29 +37,12 @@ bool exists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
-// The locale whose case mapping covers all of Unicode; null when the C
-// library has none, and then only ASCII letters fold.
-locale_t unicodeCaseLocale() {
-  static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
-  return locale;
-}
-
-// A file name folded as Windows and Wine compare file names: every UTF-16
-// unit through its simple upper-case mapping (one unit to one unit, so "ß"
-// stays and surrogates are left alone). False for a name that is no UTF-8.
+// A file name folded as Windows and Wine compare file names (see
+// util/FileNameCase.h). False for a name that is no UTF-8.
 bool foldedName(const std::string& name, std::u16string& folded) {
   if (!utf8ToWide(name, folded))
     return false;
-  locale_t locale = unicodeCaseLocale();
-  for (char16_t& unit : folded) {
-    if (unit >= u'a' && unit <= u'z') {
-      unit = char16_t(unit - 0x20);
-    } else if (unit >= 0x80 && locale && (unit < 0xD800 || unit > 0xDFFF)) {
-      wint_t upper = towupper_l(wint_t(unit), locale);
-      if (upper <= 0xFFFF)
-        unit = char16_t(upper);
-    }
-  }
+  toUpperFileName(folded);
   return true;
 }
 
@@ -169,9 +151,12 @@ std::optional<std::string> driveRoot(char16_t letter) {
 
 std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
   std::u16string path = windowsPath;
-  if (path.rfind(u"\\\\?\\", 0) == 0)
+  bool longForm = path.rfind(u"\\\\?\\", 0) == 0;
+  if (longForm)
     path.erase(0, 4);
-  if (path.rfind(u"\\\\", 0) == 0 || path.rfind(u"//", 0) == 0)
+  std::u16string head = path.substr(0, 4);
+  toUpperAscii(head);
+  if (path.rfind(u"\\\\", 0) == 0 || path.rfind(u"//", 0) == 0 || (longForm && head == u"UNC\\"))
     return std::nullopt; // UNC paths name no drive of this machine
   char16_t drive = currentDrive();
   size_t start = 0;

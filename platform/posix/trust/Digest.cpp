@@ -1,4 +1,5 @@
-// MD5 and SHA-1 on OpenSSL's EVP interface (both are in the default provider).
+// MD5, SHA-1 and SHA-2 on OpenSSL's EVP interface (all in the default
+// provider).
 #include "platform/Digest.h"
 
 #include "platform/posix/trust/OpenSslPtr.h"
@@ -11,11 +12,26 @@ struct DigestContext {
 
 void DigestContextDeleter::operator()(DigestContext* context) const { delete context; }
 
+namespace {
+
+const EVP_MD* evpOf(DigestAlgorithm algorithm) {
+  switch (algorithm) {
+  case DigestAlgorithm::Md5: return EVP_md5();
+  case DigestAlgorithm::Sha1: return EVP_sha1();
+  case DigestAlgorithm::Sha256: return EVP_sha256();
+  case DigestAlgorithm::Sha384: return EVP_sha384();
+  case DigestAlgorithm::Sha512: return EVP_sha512();
+  }
+  return nullptr;
+}
+
+} // namespace
+
 Digest::Digest(DigestAlgorithm algorithm) : kind(algorithm) {
-  const EVP_MD* type = algorithm == DigestAlgorithm::Md5 ? EVP_md5() : EVP_sha1();
+  const EVP_MD* type = evpOf(algorithm);
   std::unique_ptr<DigestContext, DigestContextDeleter> created(new DigestContext);
   created->context.reset(EVP_MD_CTX_new());
-  if (!created->context || EVP_DigestInit_ex(created->context.get(), type, nullptr) != 1)
+  if (!type || !created->context || EVP_DigestInit_ex(created->context.get(), type, nullptr) != 1)
     return;
   context = std::move(created);
 }

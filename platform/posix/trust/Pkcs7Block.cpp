@@ -1,6 +1,8 @@
-// PKCS#7 signature blocks and RSA verification on OpenSSL.
+// PKCS#7 signature blocks, RSA verification over MD5 and detached signers
+// on OpenSSL.
 #include "platform/Pkcs7Block.h"
 
+#include "platform/posix/trust/AuthenticodeSignature.h"
 #include "platform/posix/trust/CertificateImpl.h"
 #include "platform/posix/trust/OpenSslPtr.h"
 #include "platform/posix/trust/SignedData.h"
@@ -9,42 +11,89 @@
 
 namespace platform {
 
-std::optional<Pkcs7Block> parsePkcs7Block(std::span<const std::uint8_t> bytes) {
+namespace {
+
+PKCS7_ptr decodeSignedBlock(std::span<const std::uint8_t> bytes) {
   if (bytes.empty() || bytes.size() > std::size_t(LONG_MAX))
-    return std::nullopt;
+    return {};
   const unsigned char* cursor = bytes.data();
   PKCS7_ptr message(d2i_PKCS7(nullptr, &cursor, long(bytes.size())));
   if (!message || !PKCS7_type_is_signed(message.get()) || !message->d.sign)
-    return std::nullopt;
+    return {};
+  return message;
+}
 
-  Pkcs7Block block;
-  // The certificates as they are stored, so that each keeps the bytes it
-  // was sent in (its thumbprint is taken over them); decoded again from
-  // the whole block when the element walk cannot read it.
+// The certificates as they are stored, so that each keeps the bytes it was
+// sent in (its thumbprint is taken over them); decoded again from the
+// whole block when the element walk cannot read it.
+std::vector<Certificate> storedCertificates(std::span<const std::uint8_t> bytes, PKCS7* message) {
+  std::vector<Certificate> certificates;
   std::vector<std::span<const std::uint8_t>> encodings;
   STACK_OF(X509)* decoded = message->d.sign->cert;
   if (signedDataCertificateEncodings(bytes, encodings) &&
       encodings.size() == static_cast<std::size_t>(std::max(sk_X509_num(decoded), 0))) {
     for (std::span<const std::uint8_t> encoding : encodings) {
       if (Certificate certificate{encoding})
-        block.certificates.push_back(std::move(certificate));
+        certificates.push_back(std::move(certificate));
     }
-  } else if (STACK_OF(X509)* certificates = decoded) {
-    for (int i = 0; i < sk_X509_num(certificates); ++i) {
-      if (Certificate certificate = wrapCertificateRef(sk_X509_value(certificates, i)))
-        block.certificates.push_back(std::move(certificate));
+  } else {
+    for (int i = 0; i < sk_X509_num(decoded); ++i) {
+      if (Certificate certificate = wrapCertificateRef(sk_X509_value(decoded, i)))
+        certificates.push_back(std::move(certificate));
     }
   }
+  return certificates;
+}
+
+PKCS7_SIGNER_INFO* firstSigner(PKCS7* message) {
   STACK_OF(PKCS7_SIGNER_INFO)* signers = message->d.sign->signer_info;
-  if (signers && sk_PKCS7_SIGNER_INFO_num(signers) > 0) {
-    const PKCS7_SIGNER_INFO* first = sk_PKCS7_SIGNER_INFO_value(signers, 0);
-    if (first && first->enc_digest) {
-      const unsigned char* data = ASN1_STRING_get0_data(first->enc_digest);
-      int length = ASN1_STRING_length(first->enc_digest);
-      block.firstSignerSignature.emplace(data, data + std::max(length, 0));
-    }
+  return signers && sk_PKCS7_SIGNER_INFO_num(signers) > 0 ? sk_PKCS7_SIGNER_INFO_value(signers, 0)
+                                                          : nullptr;
+}
+
+// The digest algorithms a detached signer may use.
+bool isDetachedSignerDigest(const X509_ALGOR* algorithm) {
+  switch (algorithm ? OBJ_obj2nid(algorithm->algorithm) : NID_undef) {
+  case NID_sha1:
+  case NID_sha256:
+  case NID_sha384:
+  case NID_sha512: return true;
+  default: return false;
+  }
+}
+
+} // namespace
+
+std::optional<Pkcs7Block> parsePkcs7Block(std::span<const std::uint8_t> bytes) {
+  PKCS7_ptr message = decodeSignedBlock(bytes);
+  if (!message)
+    return std::nullopt;
+  Pkcs7Block block;
+  block.certificates = storedCertificates(bytes, message.get());
+  const PKCS7_SIGNER_INFO* first = firstSigner(message.get());
+  if (first && first->enc_digest) {
+    const unsigned char* data = ASN1_STRING_get0_data(first->enc_digest);
+    int length = ASN1_STRING_length(first->enc_digest);
+    block.firstSignerSignature.emplace(data, data + std::max(length, 0));
   }
   return block;
+}
+
+Certificate verifyDetachedSigner(std::span<const std::uint8_t> block,
+                                 std::span<const std::uint8_t> content) {
+  PKCS7_ptr message = decodeSignedBlock(block);
+  PKCS7_SIGNER_INFO* signer = message ? firstSigner(message.get()) : nullptr;
+  if (!signer || content.empty() || !isDetachedSignerDigest(signer->digest_alg))
+    return {};
+  X509* verified = nullptr;
+  if (verifySignerInfo(signer, content, message->d.sign->cert, nullptr, verified) !=
+      SignerCheck::Valid)
+    return {};
+  for (Certificate& certificate : storedCertificates(block, message.get())) {
+    if (X509_cmp(x509Of(certificate), verified) == 0)
+      return certificate;
+  }
+  return wrapCertificateRef(verified);
 }
 
 struct PublicKeyData {
