@@ -68,47 +68,53 @@ bool FolderWalk::leadsInside(const std::u16string& windowsPath) const {
          target[finalRoot_.size()] == u'\\';
 }
 
+bool FolderWalk::readEntry(Frame& frame, Step& step) {
+  platform::FindData entry;
+  bool more;
+  if (!frame.started) {
+    frame.started = true;
+    more = frame.enumeration.findFirst(childPath(frame.windowsPath, u"*"), entry);
+    const std::uint32_t error = frame.enumeration.lastError();
+    if (!more && error != platform::kErrorNoMoreFiles && error != platform::kErrorFileNotFound) {
+      frame.listing = false;
+      step.kind = Step::Kind::UnreadableFolder;
+      step.windowsPath = frame.windowsPath;
+      step.hostPath = frame.hostPath;
+      return true;
+    }
+  } else {
+    more = frame.enumeration.findNext(entry);
+  }
+  if (!more) {
+    frame.listing = false;
+    frame.enumeration.close(); // the listing's memory goes before the subfolders are walked
+    return false;
+  }
+  if (entry.name.empty() || entry.name == u"." || entry.name == u"..")
+    return false;
+  const std::u16string path = childPath(frame.windowsPath, entry.name);
+  if (entry.isLink && !options_.followLinks && !leadsInside(path))
+    return false;
+  if (entry.isDirectory) {
+    if (options_.recurse)
+      frame.subfolders.push_back({entry.name, entry.identity});
+    return false;
+  }
+  if (entry.isSpecial || !accept_(path))
+    return false;
+  step.kind = Step::Kind::File;
+  step.windowsPath = path;
+  step.hostPath = childHostPath(frame.hostPath, entry.name);
+  return true;
+}
+
 bool FolderWalk::next(Step& step) {
   while (!stack_.empty()) {
     Frame& frame = *stack_.back();
     if (frame.listing) {
-      platform::FindData entry;
-      bool more;
-      if (!frame.started) {
-        frame.started = true;
-        more = frame.enumeration.findFirst(childPath(frame.windowsPath, u"*"), entry);
-        const std::uint32_t error = frame.enumeration.lastError();
-        if (!more && error != platform::kErrorNoMoreFiles && error != platform::kErrorFileNotFound) {
-          frame.listing = false;
-          step.kind = Step::Kind::UnreadableFolder;
-          step.windowsPath = frame.windowsPath;
-          step.hostPath = frame.hostPath;
-          return true;
-        }
-      } else {
-        more = frame.enumeration.findNext(entry);
-      }
-      if (!more) {
-        frame.listing = false;
-        frame.enumeration.close(); // the listing's memory goes before the subfolders are walked
-        continue;
-      }
-      if (entry.name.empty() || entry.name == u"." || entry.name == u"..")
-        continue;
-      const std::u16string path = childPath(frame.windowsPath, entry.name);
-      if (entry.isLink && !options_.followLinks && !leadsInside(path))
-        continue;
-      if (entry.isDirectory) {
-        if (options_.recurse)
-          frame.subfolders.push_back({entry.name, entry.identity});
-        continue;
-      }
-      if (entry.isSpecial || !accept_(path))
-        continue;
-      step.kind = Step::Kind::File;
-      step.windowsPath = path;
-      step.hostPath = childHostPath(frame.hostPath, entry.name);
-      return true;
+      if (readEntry(frame, step))
+        return true;
+      continue;
     }
     if (frame.nextSubfolder < frame.subfolders.size()) {
       const Frame::Subfolder& subfolder = frame.subfolders[frame.nextSubfolder++];

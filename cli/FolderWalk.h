@@ -50,6 +50,10 @@ private:
   // True when the entry at windowsPath (a link) leads to the walked folder
   // or below it.
   bool leadsInside(const std::u16string& windowsPath) const;
+  // Reads the next entry of frame's listing: true, with step filled, for a
+  // file to check or a folder that cannot be listed; false for an entry
+  // passed over (a subfolder is noted for later) and at the listing's end.
+  bool readEntry(Frame& frame, Step& step);
   // Starts walking a folder: its frame goes on the stack.
   void push(const std::u16string& windowsPath, const std::string& hostPath, bool entered);
 

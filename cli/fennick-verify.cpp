@@ -407,7 +407,8 @@ int main(int argc, char** argv) {
   auto takenInFolders = [&](const std::u16string& windowsPath) {
     if (options.criteria && options.type)
       return true;
-    return configured.filter->accept(windowsPath) || (options.criteria && isArchiveName(windowsPath));
+    return configured.filter->accept(windowsPath) ||
+           (options.criteria && isArchiveName(windowsPath));
   };
   auto checkOne = [&](const CheckInputs::Input& input) {
     if (!options.criteria)
@@ -441,10 +442,10 @@ int main(int argc, char** argv) {
   work.work = [&](std::size_t slot) {
     if (pieces[slot].kind != CheckInputs::Input::Kind::File)
       return;
-    done.fetch_add(1, std::memory_order_relaxed);
     // A check that throws leaves this report: a trust failure of this file alone.
     reports[slot] = failedCheck(pieces[slot].hostPath);
     reports[slot] = checkOne(pieces[slot]);
+    done.fetch_add(1, std::memory_order_relaxed);
   };
   work.handOn = [&](std::size_t slot) {
     const CheckInputs::Input& piece = pieces[slot];

@@ -23,7 +23,8 @@ TEST(Csv, RecordsJoinWithCommasAndEndWithCrLf) {
 }
 
 TEST(Csv, TextIsAlwaysUtf8) {
-  EXPECT_EQ(csvField("Gr\xC3\xBC\xC3\x9F" "e, \xE4\xB8\xAD"), "\"Gr\xC3\xBC\xC3\x9F" "e, \xE4\xB8\xAD\"");
+  EXPECT_EQ(csvField("Gr\xC3\xBC\xC3\x9F" "e, \xE4\xB8\xAD"),
+            "\"Gr\xC3\xBC\xC3\x9F" "e, \xE4\xB8\xAD\"");
   // A Latin-1 byte is no UTF-8: it becomes U+FFFD.
   EXPECT_EQ(csvField("caf\xE9"), "caf\xEF\xBF\xBD");
   EXPECT_EQ(csvField("caf\xE9,x"), "\"caf\xEF\xBF\xBD,x\"");
