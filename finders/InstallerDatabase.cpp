@@ -94,6 +94,10 @@ bool InstallerDatabase::open(const char* path, const std::u16string& scratchFold
   std::u16string windowsPath;
   if (!utf8ToWide(utf8Path, windowsPath))
     return false;
+  // SQLite would open whatever lies there, and a named pipe's open waits
+  // for a writer: only a regular file is a database.
+  if (!platform::getFileState(windowsPath).regular)
+    return false;
   if (!scratchFolder.empty() && needsRecovery(windowsPath) &&
       openPrivateCopy(windowsPath, scratchFolder))
     return true;

@@ -6,10 +6,26 @@
 // and its journal or log under it gives a copy of one moment.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 namespace platform {
+
+// Where SQLite's file locking takes its locks, the same on every host.
+namespace database_lock {
+// The database file's bytes: a reader holds the pending byte (which a writer
+// holds while it waits to write) for a moment, takes the shared range, then
+// lets the pending byte go.
+inline constexpr std::uint32_t kPendingByte = 0x40000000;
+inline constexpr std::uint32_t kSharedFirst = kPendingByte + 2;
+inline constexpr std::uint32_t kSharedSize = 510;
+// The shared-memory file's bytes from offset 120: the writer's, the
+// checkpointer's, the recovery's, then five reader slots.
+inline constexpr std::uint32_t kShmCheckpointByte = 120 + 1;
+inline constexpr std::uint32_t kShmFirstReaderSlot = 120 + 3;
+inline constexpr std::uint32_t kShmReaderSlots = 5;
+} // namespace database_lock
 
 class DatabaseReadLock {
 public:

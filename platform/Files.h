@@ -53,6 +53,7 @@ bool getFinalPath(const std::u16string& path, std::u16string& finalPath);
 // resolution lets that be seen.
 struct FileState {
   bool exists = false;
+  bool regular = false; // a regular file: no folder, named pipe or device
   FileIdentity identity;
   std::uint64_t size = 0;
   std::int64_t writeTime = 0;

@@ -2,9 +2,22 @@
 // with a question mark for each character the set lacks.
 #include "platform/Console.h"
 
+#include "Requirements.h"
+
 #include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+// True when the platform converts text into charset: "à" changes.
+bool hasConverter(const char* charset) { return platform::toCharset("\xC3\xA0", charset) == "\xE0"; }
+
+} // namespace
 
 TEST(Console, TextIsConvertedToTheCharacterSet) {
+  for (const char* charset : {"ISO-8859-1", "ISO-8859-15"})
+    FENNICK_REQUIRE(hasConverter(charset),
+                    std::string("the platform has no converter to ") + charset);
   EXPECT_EQ(platform::toCharset("Obtenir la mise \xC3\xA0 jour", "ISO-8859-1"),
             "Obtenir la mise \xE0 jour");
   EXPECT_EQ(platform::toCharset("Gr\xC3\xBC\xC3\x9F" "e", "ISO-8859-15"), "Gr\xFC\xDF" "e");

@@ -7,10 +7,13 @@
 #include "finders/QueryResult.h"
 #include "finders/SqlText.h"
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -138,6 +141,26 @@ TEST_F(InstallerDatabaseTest, BadPathsFailToOpen) {
   QueryResult fromFolder{"name"};
   EXPECT_FALSE(db.open(path("").c_str()) &&
                executeQuery(fromFolder, db, "select name from sqlite_master"));
+
+  // A named pipe in a database's place is never opened: a writer waiting on
+  // it stays waiting.
+  ASSERT_EQ(mkfifo(temp.host("pipe.db").c_str(), 0600), 0);
+  std::atomic<bool> writerOpened{false};
+  std::thread writer([&] {
+    int descriptor = ::open(temp.host("pipe.db").c_str(), O_WRONLY);
+    writerOpened = true;
+    if (descriptor >= 0)
+      ::close(descriptor);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(db.open(path("pipe.db").c_str()));
+  EXPECT_FALSE(db.open(path("pipe.db").c_str(), temp.windows()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(writerOpened);
+  int reader = ::open(temp.host("pipe.db").c_str(), O_RDONLY | O_NONBLOCK);
+  writer.join();
+  if (reader >= 0)
+    ::close(reader);
 
   std::ofstream(temp.host("text.db")) << "this is not a database, only some text\n";
   QueryResult result{"name"};

@@ -7,6 +7,7 @@
 #include "finders/ValueObject.h"
 #include "validation/FileFilter.h"
 
+#include "Requirements.h"
 #include "TestPrefix.h"
 
 #include <algorithm>
@@ -16,7 +17,9 @@ TEST(MsiRealPrefix, EveryProductListsItsOwnFilesWhateverItsLocation) {
   const char* fixtures = std::getenv("FENNICK_FIXTURES");
   std::filesystem::path prefix =
       std::filesystem::path(fixtures ? fixtures : "fixtures") / "msi-prefix" / "prefix";
-  ASSERT_TRUE(std::filesystem::exists(prefix / "system.reg")) << prefix;
+  FENNICK_REQUIRE(std::filesystem::exists(prefix / "system.reg"),
+                  "the msi-prefix fixture was not made (it needs wine and wixl): " +
+                      prefix.string());
   std::string previous = platform::prefix();
   platform::setPrefix(prefix.string());
 

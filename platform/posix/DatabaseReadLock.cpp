@@ -13,17 +13,7 @@
 namespace platform {
 namespace {
 
-// The database file's lock bytes: a reader takes the pending byte (which a
-// writer holds while it waits to write), then the shared range, then lets
-// the pending byte go.
-constexpr off_t kPendingByte = 0x40000000;
-constexpr off_t kSharedFirst = kPendingByte + 2;
-constexpr off_t kSharedSize = 510;
-// The shared-memory file's lock bytes from offset 120: the writer's, the
-// checkpointer's, the recovery's, then five reader slots.
-constexpr off_t kShmCheckpointByte = 120 + 1;
-constexpr off_t kShmFirstReaderSlot = 120 + 3;
-constexpr off_t kShmReaderSlots = 5;
+using namespace database_lock;
 
 bool lockRange(int descriptor, short type, off_t start, off_t length) {
   struct flock lock{};

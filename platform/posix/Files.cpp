@@ -160,6 +160,7 @@ FileState getFileState(const std::u16string& path) {
     return state;
   constexpr std::int64_t kNanoseconds = 1000000000;
   state.exists = true;
+  state.regular = S_ISREG(info.st_mode);
   state.identity = {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
   state.size = std::uint64_t(info.st_size);
   state.writeTime = std::int64_t(info.st_mtim.tv_sec) * kNanoseconds + info.st_mtim.tv_nsec;

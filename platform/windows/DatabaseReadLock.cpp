@@ -9,17 +9,7 @@
 namespace platform {
 namespace {
 
-// The database file's lock bytes: a reader holds the pending byte (which a
-// writer holds while it waits to write) for a moment, takes the shared
-// range, then lets the pending byte go.
-constexpr DWORD kPendingByte = 0x40000000;
-constexpr DWORD kSharedFirst = kPendingByte + 2;
-constexpr DWORD kSharedSize = 510;
-// The shared-memory file's lock bytes from offset 120: the writer's, the
-// checkpointer's, the recovery's, then five reader slots.
-constexpr DWORD kShmCheckpointByte = 120 + 1;
-constexpr DWORD kShmFirstReaderSlot = 120 + 3;
-constexpr DWORD kShmReaderSlots = 5;
+using namespace database_lock;
 
 bool lockRange(HANDLE file, DWORD flags, DWORD start, DWORD length) {
   OVERLAPPED at{};

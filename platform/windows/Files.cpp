@@ -165,6 +165,8 @@ FileState getFileState(const std::u16string& path) {
       !GetFileInformationByHandleEx(file.handle, FileBasicInfo, &basic, sizeof basic))
     return state;
   state.exists = true;
+  state.regular = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                  GetFileType(file.handle) == FILE_TYPE_DISK;
   state.identity.volume = info.dwVolumeSerialNumber;
   state.identity.index = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   state.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;

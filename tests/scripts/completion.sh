@@ -8,6 +8,9 @@
 # COMPLETIONS-DIR holds the completion files (default: packaging/completion
 # of the source tree; the package test passes the installed folder).
 set -euo pipefail
+source "$(dirname "$0")/../requirements.sh"
+[[ -f /usr/share/bash-completion/bash_completion ]] ||
+  skip_or_fail "needs bash-completion, which is not installed"
 source_dir=${FENNICK_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 completions=${1:-$source_dir/packaging/completion}
 work=$(mktemp -d)

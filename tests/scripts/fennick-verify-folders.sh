@@ -7,6 +7,9 @@
 # round-trips through Python's csv module; --only limits what is printed and
 # the summary counts everything, in English and in German.
 set -euo pipefail
+source "$(dirname "$0")/../requirements.sh"
+requires python3 script
+if [[ $EUID -eq 0 ]]; then requires setpriv; fi
 fixtures=${FENNICK_FIXTURES:?}
 verify=${FENNICK_BINARY_DIR:?}/fennick-verify
 pe=$fixtures/authenticode/pe

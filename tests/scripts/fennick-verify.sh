@@ -94,6 +94,13 @@ expect_object "$output" "$archive" '"validator": "JAR"' '"result": 0,' '"trustSt
   '"subjectNames": "Orvia Systems Code Signing"' "\"thumbprint\": \"$vendor\"" '"signingTime": null'
 run 1 --json --hash "$vendor" "$archive"
 expect_object "$output" "$archive" '"result": 6,' '"resultName": "Affected"'
+# An archive the vendor signed as signing tools sign today (SHA-256, signed
+# attributes), checked by extension with the built-in configuration as the
+# scan checks it: affected.
+cp "${FENNICK_FIXTURES}/jar/jarsigner-rsa-sha256.jar" "$work/Today.zip"
+run 1 --json "$work/Today.zip"
+expect_object "$output" "$work/Today.zip" '"validator": "JAR"' '"result": 6,' \
+  '"subjectNames": "Orvia Systems Code Signing"' "\"thumbprint\": \"$vendor\""
 run 0 --json --type jar "$pe/orvia-sha1-64.exe"
 expect_object "$output" "$pe/orvia-sha1-64.exe" '"validator": "JAR"' '"result": 1,'
 run 0 --json --type pe "$work/Tool.JAR"

@@ -7,6 +7,8 @@
 # reason; a listed difference that no longer holds fails too, so the list
 # stays true.
 set -euo pipefail
+source "$(dirname "$0")/../requirements.sh"
+requires jarsigner
 
 fixtures=${FENNICK_FIXTURES:?}/jar
 verify=${FENNICK_BINARY_DIR:?}/fennick-verify

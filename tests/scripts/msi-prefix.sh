@@ -5,8 +5,10 @@
 # and the prefix is left exactly as it was. fennick-verify on the pipe gives
 # the unreadable-file result at once.
 set -euo pipefail
+source "$(dirname "$0")/../requirements.sh"
 fixture=${FENNICK_FIXTURES:?}/msi-prefix
 prefix=$fixture/prefix
+[[ -f $prefix/system.reg ]] || skip_or_fail "the msi-prefix fixture was not made (it needs wine and wixl)"
 scan=${FENNICK_BINARY_DIR:?}/fennick-scan
 verify=$FENNICK_BINARY_DIR/fennick-verify
 work=$(mktemp -d)

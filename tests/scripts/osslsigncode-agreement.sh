@@ -5,6 +5,8 @@
 # difference is listed below with its reason; an unlisted difference, or a
 # listed one that no longer occurs, fails the test.
 set -euo pipefail
+source "$(dirname "$0")/../requirements.sh"
+requires osslsigncode
 
 fixtures=${FENNICK_FIXTURES:?}/authenticode
 verify=${FENNICK_BINARY_DIR:?}/fennick-verify

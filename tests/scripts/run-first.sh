@@ -5,6 +5,8 @@
 # that machine as before, and a WINEPREFIX that does not exist is still the
 # scanner's clear error.
 set -euo pipefail
+source "$(dirname "$0")/../requirements.sh"
+requires cmake ninja openssl osslsigncode sqlite3 zip
 source_dir=${FENNICK_SOURCE_DIR:?}
 export FENNICK_BINARY_DIR=${FENNICK_BINARY_DIR:?}
 work=$(mktemp -d)

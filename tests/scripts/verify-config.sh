@@ -3,6 +3,8 @@
 # each file type come from the file (or from the embedded ScanConfig when no
 # criteria are given), checked against the Authenticode and archive fixtures.
 set -euo pipefail
+source "$(dirname "$0")/../requirements.sh"
+requires zip
 
 binary_dir=${FENNICK_BINARY_DIR:?}
 fixtures=${FENNICK_FIXTURES:?}

@@ -21,8 +21,8 @@ fail() {
 
 [[ -x $exe ]] || fail "the window's test build was not built: $exe is missing"
 [[ -x $bin/fennick-scan ]] || fail "$bin/fennick-scan is missing"
-command -v xvfb-run >/dev/null || fail "xvfb-run is missing (tools/install-deps installs xvfb)"
-command -v iconv >/dev/null || fail "iconv is missing"
+source "$(dirname "$0")/../requirements.sh"
+requires xvfb-run iconv
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
