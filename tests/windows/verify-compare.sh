@@ -84,10 +84,10 @@ fi
 # as the separators differ.
 mkdir -p "$work/tree/sub"
 cp "$pe/orvia-rfc3161-32.exe" "$pe/unsigned-64.exe" "$work/tree/"
-cp "$pe/tampered-section-32.exe" "$pe/other-64.exe" "$work/tree/sub/"
+cp "$pe/tampered-section-32.exe" "$pe/orvia-pkcs9-64.exe" "$work/tree/sub/"
 echo "no signature" > "$work/tree/readme.txt"
 mkdir -p "$work/outside"
-cp "$pe/orvia-pkcs9-64.exe" "$work/outside/far.exe"
+cp "$pe/orvia-rfc3161-32.exe" "$work/outside/far.exe"
 ln -s "$work/outside" "$work/tree/out"
 names() { grep -o '"path": "[^"]*"\|"result": [0-9]*\|"trustStatus": "[^"]*"' | sed 's/.*[\\/]//'; }
 linux=$(cd "$work" && FENNICK_TRUSTED_CERTS=$fixtures/trust/trusted \
