@@ -1,15 +1,11 @@
 // Arguments turned into the files a run checks.
 #include "cli/CheckInputs.h"
 
+#include "platform/Files.h"
 #include "platform/WindowsNamespace.h"
-#include "util/FileHelpers.h"
-
-#include <filesystem>
 
 std::u16string windowsPathOfArgument(const std::string& hostPath) {
-  std::error_code error;
-  std::filesystem::path absolute = std::filesystem::absolute(fsPath(hostPath), error);
-  return platform::toWindowsPath(error ? hostPath : utf8PathOf(absolute.lexically_normal()));
+  return platform::absoluteWindowsPath(hostPath);
 }
 
 CheckInputs::CheckInputs(std::vector<std::string> arguments, FolderWalk::Options walkOptions,

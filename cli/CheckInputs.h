@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-// The Windows path of a path the user gave: absolute, normalised, and on a
-// prefix seen through the prefix's namespace.
+// The Windows path of a path the user gave: made absolute against the
+// current folder (platform::absoluteWindowsPath).
 std::u16string windowsPathOfArgument(const std::string& hostPath);
 
 class CheckInputs {

@@ -24,10 +24,6 @@ std::string childHostPath(const std::string& folder, const std::u16string& name)
 // One folder of the walk: its listing, read entry by entry, then its
 // subfolders, entered one after another.
 struct FolderWalk::Frame {
-  struct Subfolder {
-    std::u16string name;
-    platform::FileIdentity identity;
-  };
 
   std::u16string windowsPath;
   std::string hostPath;
@@ -35,7 +31,7 @@ struct FolderWalk::Frame {
   bool listing = true;  // still reading the folder's entries
   bool started = false; // the listing has begun
   platform::FileEnumeration enumeration;
-  std::vector<Subfolder> subfolders; // found while listing, entered after it
+  std::vector<platform::FindData> subfolders; // found while listing, entered after it
   std::size_t nextSubfolder = 0;
 };
 
@@ -97,7 +93,7 @@ bool FolderWalk::readEntry(Frame& frame, Step& step) {
     return false;
   if (entry.isDirectory) {
     if (options_.recurse)
-      frame.subfolders.push_back({entry.name, entry.identity});
+      frame.subfolders.push_back(std::move(entry));
     return false;
   }
   if (entry.isSpecial || !accept_(path))
@@ -117,8 +113,8 @@ bool FolderWalk::next(Step& step) {
       continue;
     }
     if (frame.nextSubfolder < frame.subfolders.size()) {
-      const Frame::Subfolder& subfolder = frame.subfolders[frame.nextSubfolder++];
-      if (guard_.enter(subfolder.identity))
+      const platform::FindData& subfolder = frame.subfolders[frame.nextSubfolder++];
+      if (guard_.enter(subfolder))
         push(childPath(frame.windowsPath, subfolder.name),
              childHostPath(frame.hostPath, subfolder.name), true);
       continue;

@@ -28,9 +28,7 @@ std::size_t terminalColumns(const std::string& utf8) {
   return columns;
 }
 
-ProgressLine::ProgressLine(std::FILE* to)
-    : to_(to), enabled_(platform::isTerminal(to)),
-      charset_(enabled_ ? platform::consoleCharset() : std::string()) {}
+ProgressLine::ProgressLine(std::FILE* to) : to_(to), enabled_(platform::isTerminal(to)) {}
 
 ProgressLine::~ProgressLine() { erase(); }
 
@@ -39,10 +37,10 @@ void ProgressLine::show(const std::string& text) {
     return;
   const std::size_t columns = terminalColumns(text);
   // The new text, then blanks over whatever of the old one is longer.
-  std::string line = "\r" + platform::toCharset(text, charset_);
+  std::string line = "\r" + text;
   if (columns < columns_)
     line.append(columns_ - columns, ' ');
-  std::fputs(line.c_str(), to_);
+  platform::writeText(to_, line);
   std::fflush(to_);
   columns_ = columns;
 }

@@ -15,7 +15,8 @@ public:
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
 
-  // Replaces the line's text (UTF-8; written in the console's character set).
+  // Replaces the line's text (UTF-8; written as text for the user,
+  // platform::writeText).
   void show(const std::string& text);
   // Removes the line, leaving the cursor at the start of an empty line.
   void erase();
@@ -25,7 +26,6 @@ public:
 private:
   std::FILE* to_;
   bool enabled_;
-  std::string charset_;
   std::size_t columns_ = 0; // of the text shown now; 0 when nothing is shown
 };
 

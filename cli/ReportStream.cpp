@@ -3,9 +3,8 @@
 
 #include "platform/Console.h"
 
-ReportStream::ReportStream(std::FILE* out, Format format, std::set<VerdictClass> only,
-                           std::string textCharset)
-    : out_(out), format_(format), only_(std::move(only)), textCharset_(std::move(textCharset)) {}
+ReportStream::ReportStream(std::FILE* out, Format format, std::set<VerdictClass> only)
+    : out_(out), format_(format), only_(std::move(only)) {}
 
 void ReportStream::begin() {
   if (format_ == Format::Json)
@@ -32,7 +31,7 @@ void ReportStream::add(const FileReport& report) {
     std::fputs(csvLine(report).c_str(), out_);
     break;
   case Format::Text:
-    std::fprintf(out_, "%s\n", platform::toCharset(textLine(report), textCharset_).c_str());
+    platform::writeText(out_, textLine(report) + "\n");
     break;
   }
   printedAny_ = true;

@@ -10,17 +10,15 @@
 
 #include <cstdio>
 #include <set>
-#include <string>
 
 class ReportStream {
 public:
   enum class Format { Text, Json, Csv };
 
   // Prints to out; only reports of a class in `only` are printed (every
-  // report when it is empty). Text lines are converted to textCharset; JSON
-  // and CSV are always UTF-8.
-  ReportStream(std::FILE* out, Format format, std::set<VerdictClass> only,
-               std::string textCharset);
+  // report when it is empty). Text lines go out as text for the user
+  // (platform::writeText); JSON and CSV are always UTF-8.
+  ReportStream(std::FILE* out, Format format, std::set<VerdictClass> only);
 
   // The opening: "[" for JSON, the header record for CSV, nothing for text.
   void begin();
@@ -35,7 +33,6 @@ private:
   std::FILE* out_;
   Format format_;
   std::set<VerdictClass> only_;
-  std::string textCharset_;
   VerdictCounts counts_;
   bool printedAny_ = false;
 };

@@ -17,8 +17,10 @@
 #include "finders/ProductRecord.h"
 #include "finders/QORBFileFinder.h"
 #include "finders/ValueObject.h"
+#include "platform/Process.h"
 #include "platform/WindowsNamespace.h"
 #include "session/ScratchFolder.h"
+#include "util/FileHelpers.h"
 #include "util/Text.h"
 #include "validation/FileFilter.h"
 
@@ -59,7 +61,7 @@ std::string describeIcon(const std::u16string& iconPath, const std::u16string& s
     name = narrow(iconPath.substr(scratch.size() + 1));
   std::optional<std::string> host = platform::toHostPath(iconPath);
   std::error_code error;
-  auto size = host ? std::filesystem::file_size(*host, error) : 0;
+  auto size = host ? std::filesystem::file_size(fsPath(*host), error) : 0;
   if (!host || error)
     return name + " (missing)";
   return name + " (" + std::to_string(size) + " bytes)";
@@ -74,6 +76,7 @@ int usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+  platform::failCriticalErrorsSilently();
   std::vector<std::u16string> excludedCodes;
   std::vector<std::u16string> excludedSuffixes;
   std::vector<std::u16string> extensions;

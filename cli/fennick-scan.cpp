@@ -5,7 +5,9 @@
 //   fennick-scan [--prefix DIR] [--config FILE] [--report FILE] [--json] [--jobs N]
 //   fennick-scan --help | --version
 //
-// Text goes out in the terminal's character set; JSON always in UTF-8.
+// Text goes out in the terminal's character set (on a Windows console as
+// the console's own text); JSON always in UTF-8. --prefix applies only where
+// the machine is a prefix, and only there does --help offer it.
 // Exit status: 0 nothing affected, 1 a product is affected, 2 usage error,
 // a machine that is no Wine-style prefix, or a scan that could not run.
 
@@ -16,6 +18,7 @@
 #include "l10n/LabelPunctuation.h"
 #include "l10n/Localizer.h"
 #include "platform/Console.h"
+#include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/WindowsNamespace.h"
 #include "report/AffectedProducts.h"
@@ -55,16 +58,26 @@ struct Options {
   bool version = false; // --version: the version, nothing else
 };
 
-const char kUsage[] =
-    "usage: fennick-scan [--prefix DIR] [--config FILE] [--report FILE] [--json] [--jobs N]\n"
-    "       fennick-scan --help | --version\n"
-    "  --prefix DIR   the machine to scan: a Wine-style prefix (default $WINEPREFIX or ~/.wine)\n"
-    "  --config FILE  a ScanConfig document to use instead of the built-in one\n"
-    "  --report FILE  copy Defects.log to FILE (written only when something is affected)\n"
-    "  --json         print the results as JSON\n"
-    "  --jobs N       check N files at a time (default: one per processor)\n"
-    "  --help, -h     print this help\n"
-    "  --version      print the version\n";
+void printUsage(std::FILE* to) {
+  // --prefix chooses the machine only where the machine is a prefix.
+  const bool prefix = platform::machineIsPrefix();
+  std::fprintf(to,
+               "usage: fennick-scan%s [--config FILE] [--report FILE] [--json] [--jobs N]\n"
+               "       fennick-scan --help | --version\n",
+               prefix ? " [--prefix DIR]" : "");
+  if (prefix)
+    std::fputs("  --prefix DIR   the machine to scan: a Wine-style prefix (default $WINEPREFIX "
+               "or ~/.wine)\n",
+               to);
+  std::fputs("  --config FILE  a ScanConfig document to use instead of the built-in one\n"
+             "  --report FILE  copy Defects.log to FILE, replacing it (written only when "
+             "something is affected)\n"
+             "  --json         print the results as JSON\n"
+             "  --jobs N       check N files at a time (default: one per processor)\n"
+             "  --help, -h     print this help\n"
+             "  --version      print the version\n",
+             to);
+}
 
 // The options that answer without scanning: true when argument is one of
 // them (and notes which).
@@ -139,10 +152,8 @@ std::string utf8(const std::u16string& text) {
   return out;
 }
 
-// Text for the terminal, in its character set.
-std::string shown(const std::u16string& text) { return platform::consoleText(utf8(text)); }
-
-// Dictionary texts carry script escapes and markup for the page.
+// Dictionary texts carry script escapes and markup for the page; the
+// result is UTF-8.
 std::string plainText(std::u16string text) {
   for (size_t at = text.find(u"\\'"); at != std::u16string::npos; at = text.find(u"\\'", at + 1))
     text.erase(at, 1);
@@ -150,8 +161,12 @@ std::string plainText(std::u16string text) {
     text.replace(at, 4, 1, u' ');
   for (size_t at = text.find(u"&amp;"); at != std::u16string::npos; at = text.find(u"&amp;", at + 1))
     text.replace(at, 5, 1, u'&');
-  return platform::consoleText(utf8(text));
+  return utf8(text);
 }
+
+// One line of UTF-8 text for the user: the terminal's character set, the
+// console's own text on Windows.
+void printLine(const std::string& line) { platform::writeText(stdout, line + "\n"); }
 
 void showProgress(const ScanJob& job) {
   std::int32_t progress = job.progress.load(std::memory_order_acquire);
@@ -164,17 +179,18 @@ void showProgress(const ScanJob& job) {
 } // namespace
 
 int main(int argc, char** argv) {
+  platform::failCriticalErrorsSilently();
   std::vector<std::string> arguments = platform::narrowArguments(argc, argv);
   std::vector<char*> argumentPointers{argv[0]};
   for (std::string& argument : arguments)
     argumentPointers.push_back(argument.data());
   Options options;
   if (!parseOptions(int(argumentPointers.size()), argumentPointers.data(), options)) {
-    std::fputs(kUsage, stderr);
+    printUsage(stderr);
     return kExitTrouble;
   }
   if (options.help) {
-    std::fputs(kUsage, stdout);
+    printUsage(stdout);
     return kExitClean;
   }
   if (options.version) {
@@ -227,17 +243,15 @@ int main(int argc, char** argv) {
   }
   controller.getSystemScanResult();
 
-  // Copy the report while the session, and with it the scratch folder, lives.
+  // Copy the report while the session, and with it the scratch folder,
+  // lives. A report of an earlier run is replaced.
   std::optional<std::string> reportCopied;
   if (options.report && !context->scratchFolder.empty()) {
-    std::optional<std::string> log = platform::toHostPath(context->scratchFolder + u"\\Defects.log");
-    std::error_code error;
-    if (log && std::filesystem::exists(fsPath(*log))) {
-      std::filesystem::copy_file(fsPath(*log), fsPath(*options.report),
-                                 std::filesystem::copy_options::overwrite_existing, error);
-      if (error) {
-        std::fprintf(stderr, "fennick-scan: cannot write %s: %s\n", options.report->c_str(),
-                     error.message().c_str());
+    const std::u16string log = context->scratchFolder + u"\\Defects.log";
+    if (platform::pathFileExists(log)) {
+      const std::u16string target = platform::absoluteWindowsPath(*options.report);
+      if (target.empty() || !platform::copyFile(log, target, platform::CopyTarget::Replace)) {
+        std::fprintf(stderr, "fennick-scan: cannot write %s\n", options.report->c_str());
         return kExitTrouble;
       }
       reportCopied = *options.report;
@@ -274,25 +288,26 @@ int main(int argc, char** argv) {
     std::fputs(out.c_str(), stdout);
   } else {
     if (!affected.empty()) {
-      std::printf("%s\n", plainText(texts.lookupUIString("affectedProductsRow")).c_str());
-      const std::string separator = shown(labelSeparator(texts.userLocaleCode()));
+      printLine(plainText(texts.lookupUIString("affectedProductsRow")));
+      const std::string separator = utf8(labelSeparator(texts.userLocaleCode()));
       for (ProductRecord* product : affected) {
-        std::printf("  %s\n    %s\n    %s%s%s\n", shown(productDisplayName(*product)).c_str(),
-                    plainText(texts.lookupUIString("signatureInvalidTxt")).c_str(),
-                    plainText(texts.lookupUIString("getUpdateLinkTxt")).c_str(), separator.c_str(),
-                    shown(productUpdateLink(*product, context->updateLinks, fallbackLink)).c_str());
+        printLine("  " + utf8(productDisplayName(*product)));
+        printLine("    " + plainText(texts.lookupUIString("signatureInvalidTxt")));
+        printLine("    " + plainText(texts.lookupUIString("getUpdateLinkTxt")) + separator +
+                  utf8(productUpdateLink(*product, context->updateLinks, fallbackLink)));
         for (FileValueObject* file : affectedFilesOf(job->defects, product))
-          std::printf("      %s\n", shown(file->path).c_str());
+          printLine("      " + utf8(file->path));
       }
     }
     if (!upToDate.empty()) {
-      std::printf("%s\n", plainText(texts.lookupUIString("notAffectedProductRow")).c_str());
-      for (ProductRecord* product : upToDate)
-        std::printf("  %s\n    %s\n", shown(productDisplayName(*product)).c_str(),
-                    plainText(texts.lookupUIString("signatureOkTxt")).c_str());
+      printLine(plainText(texts.lookupUIString("notAffectedProductRow")));
+      for (ProductRecord* product : upToDate) {
+        printLine("  " + utf8(productDisplayName(*product)));
+        printLine("    " + plainText(texts.lookupUIString("signatureOkTxt")));
+      }
     }
     if (affected.empty() && upToDate.empty())
-      std::printf("%s\n", plainText(texts.lookupUIString("noProductsRow")).c_str());
+      printLine(plainText(texts.lookupUIString("noProductsRow")));
   }
   return affected.empty() ? kExitClean : kExitAffected;
 }

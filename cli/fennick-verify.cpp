@@ -24,10 +24,14 @@
 // not what is checked. A summary of the verdicts ends the run on stderr, and
 // on a terminal a progress line shows how far it has come.
 //
-// Paths are host paths; they reach the validator as Windows paths through
-// the namespace of the prefix. DATE is "YYYY-MM-DD" or
+// Paths are host paths, made absolute against the current folder; on Linux
+// they reach the validator as Windows paths through the namespace of the
+// prefix, on Windows as the system makes them absolute (so "\\server\share\..."
+// and "\\?\..." stay as they are). --prefix applies only where the machine
+// is a prefix, and only there does --help offer it. DATE is "YYYY-MM-DD" or
 // "YYYY-MM-DD HH:MM:SS.mmm" (UTC). Text goes out in the terminal's character
-// set, JSON and CSV always in UTF-8. Exit status: 0 when no file is
+// set (on a Windows console as the console's own text), JSON and CSV always
+// in UTF-8. Exit status: 0 when no file is
 // affected, 1 when one is, 2 for a usage error, a --prefix that is no
 // Wine-style prefix or an unreadable configuration.
 #include "cli/CheckInputs.h"
@@ -366,6 +370,7 @@ std::string utf8(const std::u16string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
+  platform::failCriticalErrorsSilently();
   std::vector<std::string> arguments = platform::narrowArguments(argc, argv);
   std::vector<char*> argumentPointers{argv[0]};
   for (std::string& argument : arguments)
@@ -421,7 +426,7 @@ int main(int argc, char** argv) {
   CheckInputs inputs(options.paths, {options.recurse, options.followLinks}, takenInFolders);
   if (options.format == ReportStream::Format::Csv)
     platform::setBinaryOutput(stdout);
-  ReportStream stream(stdout, options.format, options.only, platform::consoleCharset());
+  ReportStream stream(stdout, options.format, options.only);
   const CommandLineTexts texts;
   ProgressLine progress(stderr);
   const bool outputOnTerminal = platform::isTerminal(stdout);
@@ -452,8 +457,7 @@ int main(int argc, char** argv) {
     if (piece.kind == CheckInputs::Input::Kind::UnreadableFolder) {
       progress.erase();
       std::fflush(stdout);
-      std::fprintf(stderr, "fennick-verify: cannot read the folder %s\n",
-                   platform::consoleText(piece.hostPath).c_str());
+      platform::writeText(stderr, "fennick-verify: cannot read the folder " + piece.hostPath + "\n");
       return;
     }
     if (outputOnTerminal)
@@ -472,6 +476,6 @@ int main(int argc, char** argv) {
   stream.end();
   std::fflush(stdout);
   progress.erase();
-  std::fprintf(stderr, "%s\n", platform::consoleText(utf8(texts.summary(stream.counts()))).c_str());
+  platform::writeText(stderr, utf8(texts.summary(stream.counts())) + "\n");
   return stream.counts().affected > 0 ? 1 : 0;
 }

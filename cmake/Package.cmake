@@ -13,6 +13,10 @@ install(TARGETS fennick-scan fennick-verify RUNTIME DESTINATION ${CMAKE_INSTALL_
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/completion/fennick-scan
               ${CMAKE_SOURCE_DIR}/packaging/completion/fennick-verify
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+if(TARGET fennick-package-reader)
+  # Found by the tools relative to their own folder (bin/../libexec/fennick).
+  install(TARGETS fennick-package-reader RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/fennick)
+endif()
 set(FENNICK_MAN_PAGES fennick-scan fennick-verify)
 if(TARGET orvia-fennick)
   install(TARGETS orvia-fennick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -2,6 +2,7 @@
 #include "config/XmlDocument.h"
 
 #include "platform/Files.h"
+#include "platform/MappedFile.h"
 #include "platform/WindowsNamespace.h"
 #include "util/Text.h"
 
@@ -127,9 +128,17 @@ bool loadXmlFile(const std::u16string& path, XmlDocumentPtr& document) {
     std::optional<std::string> host = platform::toHostPath(path);
     if (!host)
       return false;
+    // Read through the platform, which opens the file under its wide name:
+    // the XML library's own file loading takes a narrow name, which Windows
+    // reads in the ANSI code page, so a folder named outside it (a user's
+    // temporary folder) would never load.
+    platform::MappedFile file;
+    if (!file.open(*host))
+      return false;
+    const std::span<const std::uint8_t> bytes = file.bytes();
     auto loaded = std::make_shared<XmlDocument>();
-    pugi::xml_parse_result result =
-        loaded->document.load_file(host->c_str(), kParseOptions, pugi::encoding_auto);
+    pugi::xml_parse_result result = loaded->document.load_buffer(
+        bytes.data(), bytes.size(), kParseOptions, pugi::encoding_auto);
     return finishLoad(std::move(loaded), result, document);
   } catch (...) {
     return false;

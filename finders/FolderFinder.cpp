@@ -87,7 +87,7 @@ bool FolderFinder::walkFolder(FileFilter& filter, std::vector<FileValueObject*>&
     if (isExcluded(fullPath))
       continue;
     if (entry.isDirectory) {
-      if (!guard.enter(entry.identity))
+      if (!guard.enter(entry))
         continue;
       walkFolder(filter, files, fullPath, guard);
       guard.leave();

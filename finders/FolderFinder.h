@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <set>
+#include <vector>
 
 struct ProductRecord;
 
@@ -33,15 +34,23 @@ public:
   // Walks deeper than this are cut off (see WalkCycleGuard).
   static constexpr int kMaxWalkDepth = WalkCycleGuard::kMaxDepth;
 
+  // Whether the walk enters the folder that entry leads to, at depth (1 for
+  // a subfolder of a configured folder): the rule of WalkCycleGuard.
+  static bool entersFolder(const platform::FindData& entry,
+                           const std::vector<platform::FileIdentity>& path, int depth) {
+    return WalkCycleGuard::entersFolder(entry, path, depth);
+  }
+
 protected:
   // Lists the files directly in folder, under the same exclusion and filter
   // rules as the walk, without entering any subfolder; false when the folder
   // cannot be enumerated.
   bool listFolder(FileFilter& filter, std::vector<FileValueObject*>& files,
                   const std::u16string& folder);
+  // True when fullPath ends with one of the excluded suffixes.
+  bool isExcluded(const std::u16string& fullPath) const;
 
 private:
-  bool isExcluded(const std::u16string& fullPath) const;
   void offerFile(FileFilter& filter, std::vector<FileValueObject*>& files,
                  const std::u16string& fullPath);
   bool walkFolder(FileFilter& filter, std::vector<FileValueObject*>& files,

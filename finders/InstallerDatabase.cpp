@@ -111,7 +111,7 @@ bool InstallerDatabase::openHost(const std::u16string& windowsPath, int flags) {
   if (!hostPath || hostPath->empty())
     return false;
   sqlite3* connection = nullptr;
-  int result = sqlite3_open_v2(hostPath->c_str(), &connection, flags, nullptr);
+  int result = sqlite3_open_v2(hostPath->c_str(), &connection, flags, platform::sqliteFileSystem());
   db.reset(connection);
   if (result != SQLITE_OK)
     return false;

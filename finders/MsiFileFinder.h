@@ -1,6 +1,8 @@
 // The finder of a product installed by Windows Installer: a folder finder
 // whose folders include the product's install location, or, when the
-// installer recorded no usable location, the folders of its components.
+// installer recorded no usable location, exactly the files that the
+// product's own package installed (or, when the package cannot be read, the
+// files in the folders of its components).
 #pragma once
 
 #include "finders/FolderFinder.h"
@@ -16,17 +18,24 @@ public:
   // msiInstalled; it joins the folders when, normalised and resolved, it is
   // an existing folder strictly below a drive root whose walk covers no
   // drive root, and otherwise (empty, relative, unformatted, missing, a bare
-  // drive, "C:\..", a link to a drive root) the folders of the product's
-  // components are listed instead, since walking such a location would
-  // cover a whole drive. A failed question
+  // drive, "C:\..", a link to a drive root) the product's components are
+  // listed instead during the scan, since walking such a location would
+  // cover a whole drive. Nothing is asked about components here: preparing
+  // a session stays as cheap as the two product questions. A failed question
   // leaves the record's location and name empty. product always holds a new
   // MsiProductRecord afterwards, id = UTF-8 of productCode.
   MsiFileFinder(std::u16string scratchFolder, std::vector<std::u16string> excludedSuffixes,
                 std::u16string productCode);
 
-  // Walks the folders as a folder finder does, then lists the files directly
-  // in each component folder (never their subfolders: a component folder may
-  // be a shared one such as the system folder).
+  // Walks the folders as a folder finder does. When the components are to
+  // be listed: reads the product's cached package (its LocalPackage) and
+  // lists the files of its File table whose component Windows Installer
+  // reports as installed locally, each in its component's folder, that
+  // exist as files (one question per component of the package, none about
+  // the machine's other components). When the package cannot be read, lists
+  // the files directly in each folder of the product's locally installed
+  // components instead (never their subfolders: a component folder may be
+  // a shared one such as the system folder).
   bool findFiles(FileFilter& filter, std::vector<FileValueObject*>& files) override;
 
   // True when Windows Installer knew the location, else the folder rule.
@@ -38,12 +47,15 @@ public:
 
   std::u16string productCode; // as configured
   bool msiInstalled = false;  // Windows Installer reported an install location
-  // The folders holding the product's components, when the location is not
-  // usable: each once (compared as the file system compares names), without
-  // a trailing backslash. Keyed by the folded path, valued by the path as
-  // recorded.
+  // The recorded location is not usable: the scan lists the components.
+  bool listsComponents = false;
+  // The folders of the product's components that the scan listed because
+  // the package could not be read: each once (compared as the file system
+  // compares names), without a trailing backslash. Keyed by the folded path,
+  // valued by the path as recorded. Empty until such a scan.
   std::map<std::u16string, std::u16string> componentFolders;
 
 private:
-  void addComponentFolders();
+  bool listPackageFiles(FileFilter& filter, std::vector<FileValueObject*>& files);
+  void listComponentFolders(FileFilter& filter, std::vector<FileValueObject*>& files);
 };

@@ -3,16 +3,25 @@
 
 #include <algorithm>
 
+bool WalkCycleGuard::entersFolder(const platform::FindData& entry,
+                                  const std::vector<platform::FileIdentity>& path, int depth) {
+  if (depth >= kMaxDepth)
+    return false;
+  if (!entry.isLink || !entry.identity.known())
+    return true;
+  return std::find(path.begin(), path.end(), entry.identity) == path.end();
+}
+
 WalkCycleGuard::WalkCycleGuard(const std::u16string& root) {
   platform::FileIdentity identity;
   if (platform::getFileIdentity(root, identity))
     path_.push_back(identity);
 }
 
-bool WalkCycleGuard::enter(const platform::FileIdentity& folder) {
-  if (depth_ + 1 >= kMaxDepth || std::find(path_.begin(), path_.end(), folder) != path_.end())
+bool WalkCycleGuard::enter(const platform::FindData& entry) {
+  if (!entersFolder(entry, path_, depth_ + 1))
     return false;
-  path_.push_back(folder);
+  path_.push_back(entry.identity);
   ++depth_;
   return true;
 }

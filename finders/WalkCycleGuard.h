@@ -16,14 +16,24 @@ public:
   // that would end a walk down a link chain.
   static constexpr int kMaxDepth = 128;
 
-  // A walk starting at the folder root (depth 0); its identity is on the path
-  // when the platform can tell it.
+  // Whether a walk enters the folder that entry leads to, at depth (1 for
+  // a subfolder of the folder walked): never at kMaxDepth or deeper, and
+  // never through a link to a folder on the walk's path (the identities in
+  // path). A folder that is no link cannot lead back up its own tree, and an
+  // unknown identity shows no cycle: some file systems and network
+  // redirectors give every folder the index 0, or one index to many, so
+  // such folders are entered, with only the depth bound to end the walk.
+  static bool entersFolder(const platform::FindData& entry,
+                           const std::vector<platform::FileIdentity>& path, int depth);
+
+  // A walk starting at the folder root (depth 0), whose identity is on the
+  // path when the platform can tell it.
   explicit WalkCycleGuard(const std::u16string& root);
 
-  // True, with folder put on the path one level deeper, when the walk may
-  // enter it: its identity is not on the path already and the walk is not
-  // at its deepest. False leaves the path as it was.
-  bool enter(const platform::FileIdentity& folder);
+  // True, with the folder put on the path one level deeper, when the walk
+  // enters the folder that entry (of the folder entered last) leads to, by
+  // entersFolder. False leaves the path as it was.
+  bool enter(const platform::FindData& entry);
 
   // Takes the folder entered last off the path.
   void leave();
@@ -32,6 +42,8 @@ public:
   int depth() const { return depth_; }
 
 private:
-  std::vector<platform::FileIdentity> path_; // the root (when known), then every folder entered
+  // The root (when its identity could be read), then every folder entered.
+  // Unknown identities among them match no known one, so they stop nothing.
+  std::vector<platform::FileIdentity> path_;
   int depth_ = 0;
 };

@@ -34,20 +34,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   removeContinuations(name);
   require(name.find("\r\n") == std::string::npos && name.size() <= manifest.size());
 
-  for (std::string_view prefix : {kShaEntryDigest, kSha1EntryDigest}) {
+  for (const DigestForm& form : kDigestForms) {
     DigestMap entries;
-    parseDigestEntries(manifest, prefix, entries);
+    parseDigestEntries(manifest, form.entry, entries);
     for (const auto& [entryName, digest] : entries)
       require(entryName.size() <= manifest.size() && digest.size() <= manifest.size());
-    DigestMap sections = sectionDigests(manifest, prefix);
+    const std::size_t digestSize = platform::digestSize(form.algorithm);
+    DigestMap sections = sectionDigests(manifest, form.entry);
     for (const auto& [sectionName, digest] : sections)
-      require(digest.size() == 20 && sectionName.size() <= manifest.size());
+      require(digest.size() == digestSize && sectionName.size() <= manifest.size());
   }
 
+  // Whatever the signature file carries, the check ends on one of the known
+  // forms, its two prefixes from the same form.
   std::string entryPrefix(kShaEntryDigest);
   std::string manifestPrefix(kShaManifestDigest);
   verifySignatureFile(signatureFile, manifest, entryPrefix, manifestPrefix);
-  require((entryPrefix == kShaEntryDigest && manifestPrefix == kShaManifestDigest) ||
-          (entryPrefix == kSha1EntryDigest && manifestPrefix == kSha1ManifestDigest));
+  bool knownForm = false;
+  for (const DigestForm& form : kDigestForms)
+    knownForm = knownForm || (entryPrefix == form.entry && manifestPrefix == form.manifest);
+  require(knownForm);
   return 0;
 }

@@ -29,4 +29,11 @@ bool isTerminal(std::FILE* stream);
 // way out (as Windows text streams make it). Nothing to do elsewhere.
 void setBinaryOutput(std::FILE* stream);
 
+// Writes UTF-8 text to stream (stdout or stderr) for the user to read. On
+// Windows, where the stream is a console, through the console's own wide
+// call (WriteConsoleW), so that every character its font has shows whatever
+// the console's code page; everywhere else the text goes out converted with
+// consoleText.
+void writeText(std::FILE* stream, std::string_view utf8);
+
 } // namespace platform

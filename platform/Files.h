@@ -34,6 +34,10 @@ struct FileIdentity {
   std::uint64_t volume = 0;
   std::uint64_t index = 0;
   friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+  // Whether the identity says anything: some file systems and network
+  // redirectors give every file the index 0, and an identity that could not
+  // be read stays all zero.
+  bool known() const { return index != 0; }
 };
 
 // The identity of what path leads to (GetFileInformationByHandle's volume
@@ -135,10 +139,18 @@ bool appendToFile(const std::u16string& path, std::span<const std::uint8_t> byte
 // nothing else (a named pipe, a device) is ever opened for reading.
 bool readFileStart(const std::u16string& path, std::size_t count, std::vector<std::uint8_t>& bytes);
 
-// Copies a regular file to a new file (CopyFileW with bFailIfExists). False
-// when from is no regular file, to exists already, or a read or write fails;
-// a partly written copy is removed again.
-bool copyFile(const std::u16string& from, const std::u16string& to);
+// Whether a copy may replace a file that is there already.
+enum class CopyTarget {
+  MustBeNew, // CopyFileW with bFailIfExists
+  Replace,   // CopyFileW without it: an existing file is overwritten
+};
+
+// Copies a regular file to to (the source is read while other programs may
+// hold it open for writing). False when from is no regular file, to exists
+// already and must be new, to cannot be written (a folder, a read-only
+// file), or a read or write fails; a partly written copy is removed again.
+bool copyFile(const std::u16string& from, const std::u16string& to,
+              CopyTarget target = CopyTarget::MustBeNew);
 
 // Deletes a file (or a symbolic link, never what it points to). Fails on a
 // directory and on a read-only file.

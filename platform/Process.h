@@ -39,6 +39,14 @@ private:
   int processId = -1;
 };
 
+// Keeps the system from stopping the program with a dialog that waits for
+// a user (the "No disk" box of a drive without its medium): such errors come
+// back to the call as failures instead (SetErrorMode with
+// SEM_FAILCRITICALERRORS, for every thread of the process). Called first
+// thing by every program of the system; nothing to do where no such dialog
+// exists.
+void failCriticalErrorsSilently();
+
 // Lets the file at path be run as a program (the owner, group and others may
 // execute it). False when the file is missing.
 bool markExecutable(const std::u16string& path);

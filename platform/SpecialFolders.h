@@ -1,7 +1,7 @@
 // Shell special folders and the 32/64-bit question: the stand-ins for
-// SHGetSpecialFolderPathW and IsWow64Process. The folders come from the
-// prefix's registry, with the default layout of a fresh prefix where a value
-// is missing.
+// SHGetSpecialFolderPathW and IsWow64Process. On Linux the folders come from
+// the prefix's registry, with the default layout of a fresh prefix where a
+// value is missing; on Windows from the system.
 #pragma once
 
 #include <cstddef>
@@ -29,22 +29,25 @@ inline constexpr int CSIDL_COMMON_DOCUMENTS = 0x2E;
 // (260) units including the terminator.
 inline constexpr std::size_t kMaxFolderPath = 259;
 
-// Which program this process plays. Fennick is the 32-bit program; the
-// folder-token helper declares itself the 64-bit one at start-up.
+// Which program this process plays. Fennick is the 32-bit program, whatever
+// it was built as; the folder-token helper declares itself the 64-bit one at
+// start-up.
 enum class ProcessBitness { Bits32, Bits64 };
 void setProcessBitness(ProcessBitness bitness);
 
-// True when the prefix is a 64-bit machine: its system.reg says
-// "#arch=win64", or C:\windows\syswow64 exists.
+// True when the machine is a 64-bit one: a prefix whose system.reg says
+// "#arch=win64", or that has C:\windows\syswow64; a 64-bit Windows.
 bool isPrefix64Bit();
 
-// True when this is a 32-bit process on a 64-bit machine. False on a 32-bit
-// prefix, for the 64-bit helper, and when there is no prefix at all.
+// True when this process plays the 32-bit program on a 64-bit machine. False
+// on a 32-bit machine, for the 64-bit helper, and when there is no prefix at
+// all.
 bool isWow64Process();
 
-// The Windows path of the special folder csidl as this process sees it
-// (without a trailing backslash). A 32-bit process on a 64-bit machine gets
-// the "(x86)" program files folders and C:\windows\syswow64. False, path
+// The Windows path of the special folder csidl as the program this process
+// plays sees it (without a trailing backslash). The 32-bit program on a
+// 64-bit machine gets the "(x86)" program files folders and
+// C:\windows\syswow64. False, path
 // unchanged, for an identifier not listed above, when the prefix has no
 // drive C:, or when the path would not fit the call's buffer.
 bool shGetSpecialFolderPath(int csidl, std::u16string& path);

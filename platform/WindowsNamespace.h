@@ -35,10 +35,22 @@ bool isPrefixFolder(const std::string& hostDirectory);
 // created gets a usable path.
 std::optional<std::string> toHostPath(const std::u16string& windowsPath);
 
+// The name of SQLite's file-system layer ("VFS") that opens the host paths
+// toHostPath gives: on Windows the one that takes extended-length paths of
+// any length ("win32-longpath"), elsewhere SQLite's default (null).
+const char* sqliteFileSystem();
+
 // The Windows path of an absolute host path, through the drive whose folder
 // holds it (the deepest one), Z: for anything else. A trailing separator is
 // kept.
 std::u16string toWindowsPath(const std::string& hostPath);
+
+// The Windows path of a file named on a command line (UTF-8), made absolute
+// against the current folder. On Windows that is GetFullPathNameW, which
+// keeps "\\server\share\..." and "\\?\..." paths as they are and resolves
+// "." and ".."; here the host path is made absolute and turned into a
+// Windows path through the namespace. An empty path stays empty.
+std::u16string absoluteWindowsPath(const std::string& path);
 
 // The host folder that drive letter maps to, or nothing.
 std::optional<std::string> driveRoot(char16_t letter);

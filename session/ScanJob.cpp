@@ -22,7 +22,8 @@ ScanJob::~ScanJob() {
 void ScanJob::startWorker() { workerThread = std::thread(scanThreadEntry, this); }
 
 int scanThreadEntry(ScanJob* job) {
-  platform::initializeComLibrary();
+  // A single-threaded apartment for the thread's life, left when it ends.
+  platform::ComApartment apartment;
   job->run();
   return 0;
 }

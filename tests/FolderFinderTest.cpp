@@ -130,6 +130,37 @@ TEST(FolderFinder, LinksAreWalkedButCyclesAreNot) {
             (std::vector<std::u16string>{u"C:\\App\\a.dll", u"C:\\App\\shared\\s.dll"}));
 }
 
+TEST(FolderFinder, UnknownOrSharedFolderIdentitiesNeverHideASubfolder) {
+  using platform::FileIdentity;
+  using platform::FindData;
+  const std::vector<FileIdentity> path{{7, 100}, {7, 200}};
+  FindData folder;
+  folder.isDirectory = true;
+  // An index of 0 (or an identity that could not be read) is unknown: the
+  // folder is entered, even where folders above it gave 0 as well.
+  folder.identity = {};
+  EXPECT_TRUE(FolderFinder::entersFolder(folder, {}, 1));
+  EXPECT_TRUE(FolderFinder::entersFolder(folder, path, 5));
+  folder.identity = {7, 0};
+  EXPECT_TRUE(FolderFinder::entersFolder(folder, {{7, 0}}, 2));
+  // A plain folder that shares its index with a folder above it (a network
+  // share whose indexes are not unique) cannot be that folder.
+  folder.identity = {7, 100};
+  EXPECT_TRUE(FolderFinder::entersFolder(folder, path, 3));
+  // A link back to a folder on the path is a cycle; an unknown link is not.
+  FindData link = folder;
+  link.isLink = true;
+  EXPECT_FALSE(FolderFinder::entersFolder(link, path, 3));
+  link.identity = {7, 300};
+  EXPECT_TRUE(FolderFinder::entersFolder(link, path, 3));
+  link.identity = {};
+  EXPECT_TRUE(FolderFinder::entersFolder(link, {{0, 0}}, 3));
+  // The depth bound holds for every folder.
+  folder.identity = {};
+  EXPECT_TRUE(FolderFinder::entersFolder(folder, path, FolderFinder::kMaxWalkDepth - 1));
+  EXPECT_FALSE(FolderFinder::entersFolder(folder, path, FolderFinder::kMaxWalkDepth));
+}
+
 TEST(FolderFinder, DepthIsBounded) {
   TestPrefix prefix;
   std::string deep = "Deep";

@@ -3,11 +3,16 @@
 
 #include "finders/ProductRecord.h"
 #include "finders/ValueObject.h"
+#include "platform/WindowsInstaller.h"
 #include "validation/FileFilter.h"
 
+#include "Fixtures.h"
+#include "Requirements.h"
 #include "TestPrefix.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <set>
 
@@ -142,11 +147,12 @@ TEST(MsiFileFinder, ComponentFoldersFoldingAlikeAreListedOnce) {
   machine.addComponent(u"{10000000-0000-0000-0000-000000000001}", kCode,
                        u"C:\\\u00dcber\\main.dll");
   machine.addComponent(u"{10000000-0000-0000-0000-000000000002}", kCode,
-                       u"C:\\\u00fcber\\helper.dll"); // Über, spelt "über"
+                       u"C:\\\u00fcber\\"); // Über, spelt "über" (a folder key path)
   machine.writeFile("\u00dcber/main.dll");
   MsiFileFinder finder(u"C:\\scratch", {}, kCode);
-  EXPECT_EQ(finder.componentFolders.size(), 1u);
+  // The folders are found when the scan lists them.
   EXPECT_EQ(listPaths(finder).size(), 1u);
+  EXPECT_EQ(finder.componentFolders.size(), 1u);
 }
 
 TEST(MsiFileFinder, LocationSpeltWithDotsIsWalkedAsRecorded) {
@@ -180,4 +186,169 @@ TEST(MsiFileFinder, CodeIsPassedOnAsConfigured) {
   EXPECT_EQ(lower.product->id, "{6f1d2c3b-4a59-4e68-b7a6-958473625140}");
   MsiFileFinder bare(u"", {}, u"6F1D2C3B-4A59-4E68-B7A6-958473625140");
   EXPECT_FALSE(bare.msiInstalled);
+}
+
+namespace {
+
+constexpr char16_t kMain[] = u"{7D3E1A20-5B4C-4D6E-8F70-000000000001}";
+constexpr char16_t kSettings[] = u"{7D3E1A20-5B4C-4D6E-8F70-000000000002}";
+constexpr char16_t kPlugin[] = u"{7D3E1A20-5B4C-4D6E-8F70-000000000003}";
+
+// Every path, whatever its extension.
+class AcceptEverything : public FileFilter {
+public:
+  bool accept(const std::u16string& path) override { return !path.empty(); }
+};
+
+std::vector<std::u16string> everyPath(MsiFileFinder& finder) {
+  AcceptEverything filter;
+  std::vector<FileValueObject*> files;
+  finder.findFiles(filter, files);
+  std::vector<std::u16string> paths;
+  for (FileValueObject* file : files)
+    paths.push_back(file->path);
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+bool packagesMade() {
+  return std::filesystem::exists(fixtures::folder("msi-packages") + "/.stamp");
+}
+constexpr char kPackagesMissing[] = "the msi-packages fixture was not made (it needs wixl and msibuild)";
+
+// A product recorded without a location, whose cached package is the
+// msi-packages fixture's good.msi (or the given one), installed into
+// C:\Apps\Reader: main.dll, settings.dll (a registry key path) and
+// Plugins\plugin.dll, beside a neighbour's other.dll and Plugins\extra.dll.
+void installReaderProduct(TestPrefix& machine, const std::string& package = "good.msi") {
+  machine.addInstalledProduct(kCode, u"Reader", u"");
+  std::filesystem::path cached = machine.driveC("windows/Installer/5f2e.msi");
+  std::filesystem::create_directories(cached.parent_path());
+  std::filesystem::copy_file(fixtures::folder("msi-packages") + "/" + package, cached);
+  machine.addLocalPackage(kCode, u"C:\\windows\\Installer\\5f2e.msi");
+  machine.addComponent(kMain, kCode, u"C:\\Apps\\Reader\\main.dll");
+  machine.addComponent(kSettings, kCode, u"02:\\Software\\Orvia\\ReaderTest\\Installed");
+  machine.addComponent(kPlugin, kCode, u"C:\\Apps\\Reader\\Plugins\\plugin.dll");
+  for (const char* file : {"main.dll", "settings.dll", "Plugins/plugin.dll", "other.dll",
+                           "Plugins/extra.dll"})
+    machine.writeFile(std::string("Apps/Reader/") + file);
+}
+
+} // namespace
+
+TEST(MsiFileFinder, PackageListsExactlyTheFilesOfItsInstalledComponents) {
+  FENNICK_REQUIRE(packagesMade(), kPackagesMissing);
+  TestPrefix machine;
+  installReaderProduct(machine);
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_TRUE(finder.isInstalled());
+  // settings.dll lies in the folder of Main, its neighbour in INSTALLDIR.
+  const std::vector<std::u16string> expected = {u"C:\\Apps\\Reader\\Plugins\\plugin.dll",
+                                                u"C:\\Apps\\Reader\\main.dll",
+                                                u"C:\\Apps\\Reader\\settings.dll"};
+  EXPECT_EQ(everyPath(finder), expected);
+  EXPECT_TRUE(finder.componentFolders.empty());
+
+  // A component whose key file is gone is not installed any more.
+  std::filesystem::remove(machine.driveC("Apps/Reader/Plugins/plugin.dll"));
+  MsiFileFinder after(u"C:\\scratch", {}, kCode);
+  EXPECT_EQ(everyPath(after), (std::vector<std::u16string>{u"C:\\Apps\\Reader\\main.dll",
+                                                           u"C:\\Apps\\Reader\\settings.dll"}));
+  // Excluded suffixes hold for the package's files too.
+  MsiFileFinder excluding(u"C:\\scratch", {u"\\settings.dll"}, kCode);
+  EXPECT_EQ(everyPath(excluding), std::vector<std::u16string>{u"C:\\Apps\\Reader\\main.dll"});
+}
+
+TEST(MsiFileFinder, HostilePackageNeverListsOutsideTheComponentsFolder) {
+  FENNICK_REQUIRE(packagesMade(), kPackagesMissing);
+  TestPrefix machine;
+  machine.addInstalledProduct(kCode, u"Evil", u"");
+  std::filesystem::path cached = machine.driveC("windows/Installer/e71.msi");
+  std::filesystem::create_directories(cached.parent_path());
+  std::filesystem::copy_file(fixtures::folder("msi-packages") + "/names.msi", cached);
+  machine.addLocalPackage(kCode, u"C:\\windows\\Installer\\e71.msi");
+  machine.addComponent(u"{11111111-2222-3333-4444-555555555551}", kCode, u"C:\\Apps\\Evil\\ok.dll");
+  machine.addComponent(u"{11111111-2222-3333-4444-555555555552}", kCode, u"02:\\Software\\Evil\\a");
+  machine.addComponent(u"{11111111-2222-3333-4444-555555555553}", kCode, u"02:\\Software\\Evil\\b");
+  // Whatever a name could reach is there to be found: around the folder, and
+  // inside it under the names a careless join would make.
+  for (const char* file :
+       {"Apps/Evil/ok.dll", "Apps/Evil/long name.dll", "Apps/Evil/reg.dll", "Apps/Evil/noid.dll",
+        "Apps/Evil/lonely.dll", "Apps/Evil/orphan.dll", "Apps/evil.dll", "evil.dll",
+        "Apps/Evil/sub/x.dll", "Apps/Evil/b|c.dll", "Apps/Evil/evil.dll:stream",
+        "Apps/Evil/*.dll", "Apps/Evil/evil?.dll", "Apps/Evil/quote\".dll", "Apps/Evil/dots.dll.",
+        "Apps/Evil/ ", "Apps/Evil/nul", "Apps/Evil/CON.dll", "Apps/Evil/lpt1", "Apps/Evil/..."})
+    machine.writeFile(file);
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_EQ(everyPath(finder), (std::vector<std::u16string>{u"C:\\Apps\\Evil\\long name.dll",
+                                                            u"C:\\Apps\\Evil\\ok.dll",
+                                                            u"C:\\Apps\\Evil\\reg.dll"}));
+}
+
+TEST(MsiFileFinder, UnreadablePackageFallsBackToTheFoldersOfItsComponents) {
+  FENNICK_REQUIRE(packagesMade(), kPackagesMissing);
+  const std::vector<std::u16string> folders = {
+      u"C:\\Apps\\Reader\\Plugins\\extra.dll", u"C:\\Apps\\Reader\\Plugins\\plugin.dll",
+      u"C:\\Apps\\Reader\\main.dll", u"C:\\Apps\\Reader\\other.dll",
+      u"C:\\Apps\\Reader\\settings.dll"};
+  for (const char* package : {"truncated.msi", "crashing.msi", "types-file.msi", "garbage.msi"}) {
+    SCOPED_TRACE(package);
+    TestPrefix machine;
+    installReaderProduct(machine, package);
+    MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+    EXPECT_EQ(everyPath(finder), folders);
+    EXPECT_EQ(finder.componentFolders.size(), 2u);
+  }
+  // The cached package deleted, made a named pipe, or not recorded at all.
+  for (int damage = 0; damage < 3; ++damage) {
+    SCOPED_TRACE(damage);
+    TestPrefix machine;
+    installReaderProduct(machine);
+    std::filesystem::path cached = machine.driveC("windows/Installer/5f2e.msi");
+    std::filesystem::remove(cached);
+    if (damage == 1) {
+      ASSERT_EQ(mkfifo(cached.c_str(), 0600), 0);
+    }
+    if (damage == 2)
+      machine.addLocalPackage(kCode, u"");
+    MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+    EXPECT_EQ(everyPath(finder), folders);
+  }
+}
+
+TEST(MsiFileFinder, PreparingAsksNothingAboutComponentsTheScanAsksThePackages) {
+  FENNICK_REQUIRE(packagesMade(), kPackagesMissing);
+  TestPrefix machine;
+  installReaderProduct(machine);
+  // Other products' components: none of them is asked about.
+  for (int other = 0; other < 50; ++other) {
+    std::u16string code = u"{90000000-0000-0000-0000-0000000000" + std::u16string(1, u'0' + other / 10) +
+                          std::u16string(1, u'0' + other % 10) + u"}";
+    machine.addComponent(code, u"{6F1D2C3B-4A59-4E68-B7A6-958473625141}", u"C:\\Else\\x.dll");
+  }
+  std::uint64_t before = platform::msiComponentCallCount();
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_TRUE(finder.isInstalled());
+  EXPECT_EQ(platform::msiComponentCallCount(), before);
+  everyPath(finder);
+  EXPECT_EQ(platform::msiComponentCallCount() - before, 3u); // the package's three components
+}
+
+TEST(MsiFileFinder, ComponentWhoseKeyFileIsGoneListsNothing) {
+  FENNICK_REQUIRE(packagesMade(), kPackagesMissing);
+  // Windows Installer counts such a component absent: its other files, and
+  // those of a registry-keyed neighbour that would share its folder, are not
+  // the product's any more, whatever lies on disk.
+  TestPrefix machine;
+  machine.addInstalledProduct(kCode, u"Evil", u"");
+  std::filesystem::path cached = machine.driveC("windows/Installer/e72.msi");
+  std::filesystem::create_directories(cached.parent_path());
+  std::filesystem::copy_file(fixtures::folder("msi-packages") + "/names.msi", cached);
+  machine.addLocalPackage(kCode, u"C:\\windows\\Installer\\e72.msi");
+  machine.addComponent(u"{11111111-2222-3333-4444-555555555551}", kCode, u"C:\\Apps\\Evil\\ok.dll");
+  machine.addComponent(u"{11111111-2222-3333-4444-555555555552}", kCode, u"02:\\Software\\Evil\\a");
+  machine.writeFile("Apps/Evil/long name.dll");
+  machine.writeFile("Apps/Evil/reg.dll");
+  MsiFileFinder finder(u"C:\\scratch", {}, kCode);
+  EXPECT_TRUE(everyPath(finder).empty());
 }

@@ -75,8 +75,7 @@ TEST(FileReport, CsvRecordHoldsTheJsonFieldsInOrder) {
 
 TEST(ReportStream, JsonIsOneArrayWhateverOnlyLetsThrough) {
   Printed none, some;
-  ReportStream empty(none.file.get(), ReportStream::Format::Json, {VerdictClass::Affected},
-                     "UTF-8");
+  ReportStream empty(none.file.get(), ReportStream::Format::Json, {VerdictClass::Affected});
   empty.begin();
   empty.add(reportOf("a.exe", ValidationResult::Verified));
   empty.end();
@@ -84,7 +83,7 @@ TEST(ReportStream, JsonIsOneArrayWhateverOnlyLetsThrough) {
   EXPECT_EQ(empty.counts().verified, 1u);
 
   ReportStream stream(some.file.get(), ReportStream::Format::Json,
-                      {VerdictClass::Unsigned, VerdictClass::Failed}, "UTF-8");
+                      {VerdictClass::Unsigned, VerdictClass::Failed});
   stream.begin();
   stream.add(reportOf("a.exe", ValidationResult::Verified));
   stream.add(reportOf("b.exe", ValidationResult::NoSignature));

@@ -146,6 +146,17 @@ public:
     addMachineKeys(key);
   }
 
+  // The cached package of an installed product (its LocalPackage value).
+  void addLocalPackage(const std::u16string& productCode, const std::u16string& packagePath) {
+    std::u16string packed;
+    if (!platform::packProductCode(productCode, packed))
+      std::abort();
+    addMachineKeys("[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Installer\\\\"
+                   "UserData\\\\S-1-5-18\\\\Products\\\\" + utf8(packed) +
+                   "\\\\InstallProperties] 1700000000\n"
+                   "\"LocalPackage\"=\"" + escape(packagePath) + "\"\n");
+  }
+
   // A component that Windows Installer installed for productCode, with its
   // key path, in the registry where the installer keeps it.
   void addComponent(const std::u16string& componentCode, const std::u16string& productCode,

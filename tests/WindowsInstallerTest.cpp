@@ -3,6 +3,7 @@
 
 #include "TestPrefix.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -95,4 +96,56 @@ TEST(WindowsInstaller, PerUserInstallsAreFoundAfterPerMachineOnes) {
   EXPECT_EQ(ask(kKnown, u"InstallLocation").value, u"C:\\U");
   machine.addInstalledProduct(kKnown, u"Per machine", u"C:\\M");
   EXPECT_EQ(ask(kKnown, u"InstallLocation").value, u"C:\\M");
+}
+
+TEST(WindowsInstaller, ComponentStateFollowsItsKeyPath) {
+  TestPrefix machine;
+  machine.addInstalledProduct(kKnown, u"Name", u"");
+  machine.writeFile("P/app.dll");
+  machine.makeFolder("P/Data");
+  const std::u16string c = u"{10000000-0000-0000-0000-00000000000";
+  struct Case {
+    char16_t last;
+    std::u16string recorded;
+    int state;
+  };
+  const Case cases[] = {
+      {u'1', u"C:\\P\\app.dll", platform::kInstallStateLocal},
+      {u'2', u"C:\\P\\Data\\", platform::kInstallStateLocal},
+      {u'3', u"C:\\P\\gone.dll", platform::kInstallStateAbsent}, // its key file was deleted
+      {u'4', u"C:\\P\\Data", platform::kInstallStateAbsent},     // a folder is no key file
+      {u'5', u"02:\\Software\\Vendor\\Installed", platform::kInstallStateLocal},
+      {u'6', u"22:\\Software\\Vendor\\Installed", platform::kInstallStateLocal}, // 64-bit key
+      {u'7', u"01\\Vendor\\app.dll", platform::kInstallStateSource},
+      {u'8', u"", platform::kInstallStateAbsent},
+  };
+  for (const Case& expected : cases) {
+    SCOPED_TRACE(TestPrefix::utf8(expected.recorded));
+    machine.addComponent(c + expected.last + u"}", kKnown, expected.recorded);
+    std::u16string keyPath = u"kept";
+    std::uint64_t before = platform::msiComponentCallCount();
+    EXPECT_EQ(platform::msiGetComponentPath(kKnown, c + expected.last + u"}", keyPath),
+              expected.state);
+    EXPECT_EQ(platform::msiComponentCallCount() - before, 1u);
+    EXPECT_EQ(keyPath, expected.recorded.empty() ? u"kept" : expected.recorded);
+  }
+  std::u16string keyPath;
+  EXPECT_EQ(platform::msiGetComponentPath(kKnown, c + u"9}", keyPath),
+            platform::kInstallStateUnknown); // not a component of this product
+  EXPECT_EQ(platform::msiGetComponentPath(kUnknown, c + u"1}", keyPath),
+            platform::kInstallStateUnknown);
+  EXPECT_EQ(platform::msiGetComponentPath(kKnown, u"{10000000}", keyPath),
+            platform::kInstallStateInvalidArgument);
+
+  // Looking through the machine's components yields the local ones only,
+  // one question for each component of the machine.
+  machine.addComponent(c + u"9}", u"{00000000-1111-2222-3333-555555555555}", u"C:\\P\\app.dll");
+  std::vector<std::u16string> local;
+  std::uint64_t before = platform::msiComponentCallCount();
+  ASSERT_EQ(platform::msiProductComponentPaths(kKnown, local), 0u);
+  EXPECT_EQ(platform::msiComponentCallCount() - before, 9u);
+  std::sort(local.begin(), local.end());
+  EXPECT_EQ(local, (std::vector<std::u16string>{u"02:\\Software\\Vendor\\Installed",
+                                                u"22:\\Software\\Vendor\\Installed",
+                                                u"C:\\P\\Data\\", u"C:\\P\\app.dll"}));
 }

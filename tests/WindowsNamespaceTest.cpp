@@ -17,6 +17,11 @@ TEST(WindowsNamespace, DrivesMapThroughDosdevices) {
                                             prefix.root / "dosdevices" / "d:");
   EXPECT_EQ(platform::toHostPath(u"C:\\windows"), (prefix.driveC() / "windows").string());
   EXPECT_EQ(platform::toHostPath(u"d:\\x"), (prefix.root / "elsewhere" / "x").string());
+  // Pointed elsewhere, the drive leads there at once.
+  std::filesystem::create_directories(prefix.root / "moved");
+  std::filesystem::remove(prefix.root / "dosdevices" / "d:");
+  std::filesystem::create_directory_symlink(prefix.root / "moved", prefix.root / "dosdevices" / "d:");
+  EXPECT_EQ(platform::toHostPath(u"d:\\x"), (prefix.root / "moved" / "x").string());
   EXPECT_EQ(platform::toHostPath(u"Z:\\tmp\\x"), "/tmp/x");
   EXPECT_FALSE(platform::toHostPath(u"Q:\\x").has_value());
   EXPECT_FALSE(platform::toHostPath(u"\\\\server\\share\\x").has_value());
@@ -96,7 +101,8 @@ TEST(WindowsNamespace, NamesFoldAlikeUnderEveryLocale) {
     EXPECT_EQ(int(toUpperFileNameUnit(unit)), int(upper)) << std::hex << int(unit);
 
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  std::filesystem::path noLocales = std::filesystem::temp_directory_path() / "fennick-no-locales";
+  TestPrefix scratch; // a folder that goes again at the end
+  const std::filesystem::path noLocales = scratch.root / "no-locales";
   std::filesystem::create_directories(noLocales);
   ScopedEnvironment all("LC_ALL", "C");
   ScopedEnvironment ctype("LC_CTYPE", "C");

@@ -2,6 +2,8 @@
 // and report finished numbers through a queue that the caller drains.
 #include "util/WorkerPool.h"
 
+#include "platform/ComLibrary.h"
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -72,6 +74,9 @@ void runOnWorkers(std::size_t count, unsigned workers,
   std::vector<std::size_t> done; // finished numbers not yet handed to the caller
 
   auto worker = [&] {
+    // Every checking thread enters COM as the scan worker does: the trust
+    // provider and the shell may need it on any thread that checks files.
+    platform::ComApartment apartment;
     for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
       runGuarded(work, i);
       {

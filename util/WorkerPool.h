@@ -24,7 +24,9 @@ bool parseWorkerCount(std::string_view text, unsigned& count);
 // the calling thread once for every i, in the order the work finishes (so
 // not necessarily in number order). Everything work(i) wrote is visible to
 // finished(i). Returns when every call of finished has returned; the
-// threads have then ended.
+// threads have then ended. Each thread of its own runs in a COM apartment
+// of its own (platform::ComApartment), left when the thread ends; work run
+// on the caller runs in the caller's.
 //
 // With workers <= 1, or fewer than two pieces of work, no thread is made:
 // the caller runs work(i) then finished(i) for each i in order. When the

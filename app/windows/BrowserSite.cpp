@@ -28,6 +28,8 @@ HRESULT BrowserSite::QueryInterface(REFIID iid, void** object) {
     part = static_cast<IOleInPlaceFrame*>(this);
   else if (IsEqualIID(iid, IID_IDocHostUIHandler))
     part = static_cast<IDocHostUIHandler*>(this);
+  else if (IsEqualIID(iid, IID_IOleCommandTarget))
+    part = static_cast<IOleCommandTarget*>(this);
   *object = part;
   if (!part)
     return E_NOINTERFACE;
@@ -135,4 +137,39 @@ HRESULT BrowserSite::FilterDataObject(IDataObject*, IDataObject** filtered) {
   if (filtered)
     *filtered = nullptr;
   return S_FALSE;
+}
+
+namespace {
+
+// The group of the questions the HTML control asks its host
+// ({F38BC242-B950-11D1-8918-00C04FC2C836}).
+constexpr GUID kDocHostCommandHandler = {
+    0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+
+} // namespace
+
+HRESULT BrowserSite::QueryStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT*) {
+  if (!group || !IsEqualGUID(*group, kDocHostCommandHandler))
+    return OLECMDERR_E_UNKNOWNGROUP;
+  if (!commands)
+    return E_POINTER;
+  for (ULONG i = 0; i < count; ++i)
+    commands[i].cmdf = commands[i].cmdID == OLECMDID_SHOWSCRIPTERROR
+                           ? OLECMDF_SUPPORTED | OLECMDF_ENABLED
+                           : 0;
+  return S_OK;
+}
+
+HRESULT BrowserSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT*, VARIANT* out) {
+  if (!group || !IsEqualGUID(*group, kDocHostCommandHandler))
+    return OLECMDERR_E_UNKNOWNGROUP;
+  if (command != OLECMDID_SHOWSCRIPTERROR)
+    return OLECMDERR_E_NOTSUPPORTED;
+  // Handled without a box; true lets the page's scripts go on running.
+  if (out) {
+    VariantClear(out);
+    out->vt = VT_BOOL;
+    out->boolVal = VARIANT_TRUE;
+  }
+  return S_OK;
 }

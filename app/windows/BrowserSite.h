@@ -1,12 +1,15 @@
 // The container side of the HTML control in the dialog: the client site, the
-// in-place site and frame, and the host UI handler that gives the control its
+// in-place site and frame, the host UI handler that gives the control its
 // host settings (no border, no scroll bars, no text selection, no help menu),
 // the page's window.external, no context menu, no drop target and the key
-// rules. One object plays all these parts, so it has one identity.
+// rules, and the command target the control asks before it shows a
+// script-error box (there is none: nothing may wait for a user). One object
+// plays all these parts, so it has one identity.
 #pragma once
 
 #include "app/windows/ComSupport.h"
 
+#include <docobj.h>
 #include <mshtmhst.h>
 #include <ole2.h>
 #include <oleidl.h>
@@ -14,7 +17,8 @@
 class BrowserSite final : public IOleClientSite,
                           public IOleInPlaceSite,
                           public IOleInPlaceFrame,
-                          public IDocHostUIHandler {
+                          public IDocHostUIHandler,
+                          public IOleCommandTarget {
 public:
   // The host UI flags: a dialog without help menu, border or scroll bars.
   static constexpr DWORD kHostFlags = DOCHOSTUIFLAG_DIALOG | DOCHOSTUIFLAG_DISABLE_HELP_MENU |
@@ -105,6 +109,14 @@ public:
   HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** external) override;
   HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD, LPWSTR, LPWSTR* translated) override;
   HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject*, IDataObject** filtered) override;
+
+  // IOleCommandTarget: of the control's questions to its host
+  // (CGID_DocHostCommandHandler) the site answers one, OLECMDID_SHOWSCRIPTERROR:
+  // handled, no box, and the page's scripts go on.
+  HRESULT STDMETHODCALLTYPE QueryStatus(const GUID* group, ULONG count, OLECMD* commands,
+                                        OLECMDTEXT* text) override;
+  HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD command, DWORD options, VARIANT* in,
+                                 VARIANT* out) override;
 
 private:
   BrowserSite(HWND window, IDispatch* external);

@@ -6,6 +6,7 @@
 #include "app/windows/KeyRules.h"
 
 #include <mshtml.h>
+#include <shellapi.h>
 
 namespace {
 
@@ -174,12 +175,22 @@ bool HtmlDialog::createControl() {
   browser->put_RegisterAsDropTarget(VARIANT_FALSE);
   browser->put_RegisterAsBrowser(VARIANT_FALSE);
 
+  // No box of the control's own (script errors among them) may wait for a
+  // user; the site answers the script-error question as well.
+  browser->put_Silent(VARIANT_TRUE);
+
   ComRef<IUnknown> identity = browser.query<IUnknown>(IID_IUnknown);
-  events = BrowserEvents::create(identity.get(), [this] {
-    loaded = true;
-    // The page takes the keyboard once it is there.
-    activateControl(OLEIVERB_UIACTIVATE);
-  });
+  events = BrowserEvents::create(
+      identity.get(),
+      [this] {
+        loaded = true;
+        // The page takes the keyboard once it is there.
+        activateControl(OLEIVERB_UIACTIVATE);
+      },
+      [](const std::u16string& address) {
+        // The user's default browser, through the shell.
+        ShellExecuteW(nullptr, L"open", wide(address), nullptr, nullptr, SW_SHOWNORMAL);
+      });
   auto points = browser.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
   if (points && SUCCEEDED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, eventsPoint.put())) &&
       FAILED(eventsPoint->Advise(static_cast<IDispatch*>(events.get()), &eventsCookie)))

@@ -61,6 +61,7 @@ public:
 
   HWND window() const { return dialogWindow; }
   BrowserSite* site() const { return browserSite.get(); }
+  IWebBrowser2* webBrowser() const { return browser.get(); }
   bool pageLoaded() const { return loaded; }
 
   // Offers a message of the modal loop to the dialog before the usual

@@ -3,6 +3,7 @@
 
 #include "app/windows/HtmlDialog.h"
 #include "app/windows/OrviaKeltoDlg.h"
+#include "platform/Process.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -19,6 +20,8 @@ constexpr char16_t kNoHtmlControl[] =
 } // namespace
 
 int COrviaKeltoApp::run() {
+  // No system box (a drive without its medium) may wait on a scan.
+  platform::failCriticalErrorsSilently();
   // The application may be restarted by the system's restart manager.
   RegisterApplicationRestart(nullptr, 0);
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};

@@ -6,4 +6,8 @@ namespace platform {
 
 void initializeComLibrary() {}
 
+ComApartment::ComApartment() = default;
+
+ComApartment::~ComApartment() = default;
+
 } // namespace platform

@@ -77,4 +77,9 @@ bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
 
 void setBinaryOutput(std::FILE*) {}
 
+void writeText(std::FILE* stream, std::string_view utf8) {
+  const std::string text = consoleText(utf8);
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
 } // namespace platform

@@ -97,12 +97,13 @@ bool readFileStart(const std::u16string& path, std::size_t count, std::vector<st
   return true;
 }
 
-bool copyFile(const std::u16string& from, const std::u16string& to) {
+bool copyFile(const std::u16string& from, const std::u16string& to, CopyTarget mode) {
   Descriptor source{openRegularFile(from)};
   std::optional<std::string> target = toHostPath(to);
   if (source.fd < 0 || !target)
     return false;
-  Descriptor copy{::open(target->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
+  const int creation = mode == CopyTarget::Replace ? O_TRUNC : O_EXCL;
+  Descriptor copy{::open(target->c_str(), O_WRONLY | O_CREAT | creation | O_CLOEXEC, 0666)};
   if (copy.fd < 0)
     return false;
   std::vector<std::uint8_t> buffer(1 << 16);

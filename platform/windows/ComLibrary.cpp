@@ -1,6 +1,6 @@
 // CoInitializeEx with a single-threaded apartment, which is CoInitialize.
-// A second call on the same thread only counts up; the apartment is left
-// when the thread ends.
+// A second call on the same thread only counts up; every successful call,
+// S_FALSE included, is matched by one CoUninitialize when the thread leaves.
 #include "platform/ComLibrary.h"
 
 #include <objbase.h>
@@ -8,5 +8,13 @@
 namespace platform {
 
 void initializeComLibrary() { (void)CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+
+ComApartment::ComApartment()
+    : joined(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+
+ComApartment::~ComApartment() {
+  if (joined)
+    CoUninitialize();
+}
 
 } // namespace platform

@@ -1,11 +1,15 @@
 // The console's character set: the output code page of the console the
 // program writes to, else the ANSI code page; text converted with
-// WideCharToMultiByte; and whether a stream is a console.
+// WideCharToMultiByte. Text for a console itself goes out as UTF-16 with
+// WriteConsoleW, which no code page limits; and whether a stream is a
+// console.
 #include "platform/Console.h"
 
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+
+#include <io.h>
 
 #include <algorithm>
 #include <cctype>
@@ -71,7 +75,57 @@ std::string toCharset(std::string_view utf8, const std::string& charset) {
 
 std::string consoleText(std::string_view utf8) { return toCharset(utf8, consoleCharset()); }
 
-bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+namespace {
+
+// The console behind stream, or null when it goes elsewhere (a file, a pipe).
+HANDLE consoleOf(std::FILE* stream) {
+  const int descriptor = _fileno(stream);
+  if (descriptor < 0)
+    return nullptr;
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+  DWORD mode = 0;
+  if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode))
+    return nullptr;
+  return handle;
+}
+
+// Writes all of text to the console; false when the console refuses.
+bool writeConsole(HANDLE console, const std::wstring& text) {
+  // Pieces small enough for every console, never split inside a surrogate pair.
+  constexpr std::size_t kPiece = 8192;
+  for (std::size_t done = 0; done < text.size();) {
+    std::size_t count = std::min(kPiece, text.size() - done);
+    if (done + count < text.size() && IS_HIGH_SURROGATE(text[done + count - 1]))
+      --count;
+    DWORD written = 0;
+    if (!WriteConsoleW(console, text.data() + done, DWORD(count), &written, nullptr) ||
+        written == 0)
+      return false;
+    done += written;
+  }
+  return true;
+}
+
+} // namespace
+
+void writeText(std::FILE* stream, std::string_view utf8) {
+  if (HANDLE console = consoleOf(stream); console && !utf8.empty()) {
+    // A broken UTF-8 sequence becomes U+FFFD.
+    const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    if (units > 0) {
+      std::wstring wide(std::size_t(units), L'\0');
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), units);
+      std::fflush(stream); // what the stream holds goes first
+      if (writeConsole(console, wide))
+        return;
+    }
+  }
+  const std::string text = consoleText(utf8);
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+// A console, not the NUL device that _isatty also reports.
+bool isTerminal(std::FILE* stream) { return consoleOf(stream) != nullptr; }
 
 void setBinaryOutput(std::FILE* stream) {
   std::fflush(stream);

@@ -2,6 +2,7 @@
 // bytes SQLite's Windows locking uses.
 #include "platform/DatabaseReadLock.h"
 
+#include "platform/windows/FilePath.h"
 #include "platform/windows/WideText.h"
 
 #include <windows.h>
@@ -25,7 +26,7 @@ void unlockRange(HANDLE file, DWORD start, DWORD length) {
 
 // A regular file on a disk opened for reading, shared every way.
 HANDLE openShared(const std::u16string& path) {
-  HANDLE file = CreateFileW(win::wide(path), GENERIC_READ,
+  HANDLE file = CreateFileW(win::filePath(path).c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {

@@ -1,9 +1,15 @@
 // File operations with the Win32 file and shell calls. Folder listings are
 // read whole and sorted by their upper-cased names, so that a folder lists
 // the same way on every volume (NTFS does so itself; other file systems,
-// network shares and Wine's do not).
+// network shares and Wine's do not). Every path reaches the system through
+// win::filePath (Sysnative under WoW64, the extended-length form when long),
+// and every file opened for reading shares read, write and delete access,
+// so that a file another program holds open for writing (a log, a database
+// of a running installer, an archive being updated) is still read.
 #include "platform/Files.h"
 
+#include "platform/PathForms.h"
+#include "platform/windows/FilePath.h"
 #include "platform/windows/WideText.h"
 #include "util/Text.h"
 
@@ -20,6 +26,8 @@
 namespace platform {
 namespace {
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 // Closes a handle from CreateFileW when it goes.
 struct FileHandle {
   HANDLE handle;
@@ -34,9 +42,8 @@ struct FileHandle {
 
 // The identity of what path leads to; links are followed.
 bool identityOf(const std::u16string& path, FileIdentity& identity) {
-  FileHandle file(CreateFileW(win::wide(path), 0,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  FileHandle file(CreateFileW(win::filePath(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (file.handle == INVALID_HANDLE_VALUE)
     return false;
   BY_HANDLE_FILE_INFORMATION info;
@@ -51,8 +58,8 @@ bool identityOf(const std::u16string& path, FileIdentity& identity) {
 // or a device is closed again at once (a pipe's read would wait for a
 // writer).
 HANDLE openRegularFile(const std::u16string& path) {
-  HANDLE file = CreateFileW(win::wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE file = CreateFileW(win::filePath(path).c_str(), GENERIC_READ, kShareAll, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return file;
   BY_HANDLE_FILE_INFORMATION info;
@@ -96,28 +103,58 @@ bool readFileStart(const std::u16string& path, std::size_t count, std::vector<st
   return true;
 }
 
-bool copyFile(const std::u16string& from, const std::u16string& to) {
-  {
-    // CopyFileW would also copy from a pipe or a device; only regular files count.
-    FileHandle source(openRegularFile(from));
-    if (source.handle == INVALID_HANDLE_VALUE)
-      return false;
+bool copyFile(const std::u16string& from, const std::u16string& to, CopyTarget target) {
+  // Read here rather than by CopyFileW, whose own open of the source may not
+  // share write access with a program that holds the file open; and only
+  // regular files count (CopyFileW would also copy from a pipe or a device).
+  FileHandle source(openRegularFile(from));
+  if (source.handle == INVALID_HANDLE_VALUE)
+    return false;
+  const std::wstring targetPath = win::filePath(to);
+  FileHandle copy(CreateFileW(targetPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              target == CopyTarget::Replace ? CREATE_ALWAYS : CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (copy.handle == INVALID_HANDLE_VALUE)
+    return false; // a target that was there before is not ours to remove
+  std::vector<std::uint8_t> buffer(1 << 16);
+  bool ok = true;
+  while (ok) {
+    const long long got = readFully(source.handle, buffer.data(), buffer.size());
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    DWORD written = 0;
+    ok = WriteFile(copy.handle, buffer.data(), DWORD(got), &written, nullptr) &&
+         written == DWORD(got);
   }
-  if (CopyFileW(win::wide(from), win::wide(to), TRUE))
-    return true;
-  // A failure after the target was created leaves no partial copy behind;
-  // a target that was there before is not ours to remove.
-  if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
-    DeleteFileW(win::wide(to));
-  return false;
+  if (!ok) {
+    CloseHandle(copy.handle);
+    copy.handle = INVALID_HANDLE_VALUE;
+    DeleteFileW(targetPath.c_str()); // no partial copy is left behind
+  }
+  return ok;
 }
 
+// The shell's path tests take at most MAX_PATH units; longer paths are
+// asked of the file system directly, which is what those tests do.
 bool pathFileExists(const std::u16string& path) {
-  return !path.empty() && PathFileExistsW(win::wide(path));
+  if (path.empty())
+    return false;
+  const std::wstring asked = win::filePath(path);
+  if (asked.size() < MAX_PATH)
+    return PathFileExistsW(asked.c_str());
+  return GetFileAttributesW(asked.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool pathIsDirectory(const std::u16string& path) {
-  return !path.empty() && PathIsDirectoryW(win::wide(path));
+  if (path.empty())
+    return false;
+  const std::wstring asked = win::filePath(path);
+  if (asked.size() < MAX_PATH)
+    return PathIsDirectoryW(asked.c_str());
+  const DWORD attributes = GetFileAttributesW(asked.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool getFileIdentity(const std::u16string& path, FileIdentity& identity) {
@@ -156,9 +193,8 @@ FileState getFileState(const std::u16string& path) {
   FileState state;
   if (path.empty())
     return state;
-  FileHandle file(CreateFileW(win::wide(path), 0,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  FileHandle file(CreateFileW(win::filePath(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info;
   FILE_BASIC_INFO basic;
   if (file.handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.handle, &info) ||
@@ -181,7 +217,7 @@ bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
   if (!patternFolder(pattern, folder))
     return false;
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(win::wide(pattern), &found);
+  HANDLE search = FindFirstFileW(win::filePath(pattern).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) {
     error = GetLastError();
     return false;
@@ -209,7 +245,7 @@ bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
 }
 
 WriteHandle::WriteHandle(const std::u16string& path) {
-  HANDLE file = CreateFileW(win::wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+  HANDLE file = CreateFileW(win::filePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return;
@@ -240,8 +276,8 @@ bool WriteHandle::write(std::span<const std::uint8_t> bytes) {
 
 bool appendToFile(const std::u16string& path, std::span<const std::uint8_t> bytes) {
   // The reparse point itself is opened, never what it leads to, and refused.
-  HANDLE file = CreateFileW(win::wide(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS,
+  HANDLE file = CreateFileW(win::filePath(path).c_str(), FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return false;
@@ -261,28 +297,75 @@ bool appendToFile(const std::u16string& path, std::span<const std::uint8_t> byte
   return ok;
 }
 
-bool deleteFile(const std::u16string& path) { return DeleteFileW(win::wide(path)) != 0; }
+bool deleteFile(const std::u16string& path) {
+  return DeleteFileW(win::filePath(path).c_str()) != 0;
+}
 
 bool removeDirectory(const std::u16string& path) {
-  return RemoveDirectoryW(win::wide(path)) != 0;
+  return RemoveDirectoryW(win::filePath(path).c_str()) != 0;
 }
+
+namespace {
+
+// The length of the root of a full path that no folder is created for:
+// "X:\" or "\\server\share\"; 0 for anything else.
+std::size_t rootLength(const std::u16string& full) {
+  if (full.size() >= 3 && full[1] == u':' && full[2] == u'\\')
+    return 3;
+  if (full.rfind(u"\\\\", 0) != 0)
+    return 0;
+  const std::size_t server = full.find(u'\\', 2);
+  const std::size_t share = server == std::u16string::npos ? server : full.find(u'\\', server + 1);
+  return share == std::u16string::npos ? 0 : share + 1;
+}
+
+// SHCreateDirectoryExW for a path beyond its 248 units: every missing
+// folder made in turn with CreateDirectoryW on the extended-length form.
+std::uint32_t createLongDirectory(const std::u16string& full) {
+  const std::size_t root = rootLength(full);
+  if (root == 0)
+    return ERROR_BAD_PATHNAME;
+  DWORD error = ERROR_SUCCESS;
+  for (std::size_t end = full.find(u'\\', root);; end = full.find(u'\\', end + 1)) {
+    const std::u16string folder = full.substr(0, end);
+    if (!folder.empty() && folder.back() != u'\\') {
+      const std::wstring asked = win::filePath(folder);
+      error = CreateDirectoryW(asked.c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();
+    }
+    if (end == std::u16string::npos)
+      break;
+  }
+  return error;
+}
+
+} // namespace
 
 std::uint32_t shCreateDirectoryEx(const std::u16string& path) {
   // The call wants a full path; a relative one would be taken from the
   // current folder, which is nothing the system names.
-  std::vector<wchar_t> full(MAX_PATH * 4);
-  DWORD length = GetFullPathNameW(win::wide(path), DWORD(full.size()), full.data(), nullptr);
-  if (length == 0 || length >= full.size())
+  std::u16string full;
+  if (!win::fullPathName(path, full))
     return ERROR_BAD_PATHNAME;
-  return std::uint32_t(SHCreateDirectoryExW(nullptr, full.data(), nullptr));
+  while (full.size() > rootLength(full) && full.back() == u'\\')
+    full.pop_back();
+  if (full.size() >= kLongPathLength)
+    return createLongDirectory(full);
+  const std::wstring asked = win::filePath(full);
+  if (asked.size() >= kLongPathLength) // the Sysnative form of a path can be longer
+    return createLongDirectory(full);
+  return std::uint32_t(SHCreateDirectoryExW(nullptr, asked.c_str(), nullptr));
 }
 
 std::u16string getTempPath() {
-  wchar_t buffer[MAX_PATH + 1];
-  DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
-  if (length == 0 || length > MAX_PATH)
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  DWORD length = GetTempPathW(DWORD(buffer.size()), buffer.data());
+  if (length >= buffer.size()) { // the size it needs, terminator included
+    buffer.resize(length + 1);
+    length = GetTempPathW(DWORD(buffer.size()), buffer.data());
+  }
+  if (length == 0 || length >= buffer.size())
     return std::u16string();
-  return win::fromWide(buffer, length);
+  return win::fromWide(buffer.data(), length);
 }
 
 bool getModuleFileName(std::u16string& path) {

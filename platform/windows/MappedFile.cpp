@@ -1,8 +1,10 @@
 // A read-only view of a whole file: CreateFileW, CreateFileMappingW and
 // MapViewOfFile. The mapping object is closed once the view exists; the view
-// keeps it alive.
+// keeps it alive. The file is opened sharing read, write and delete access,
+// so that a file another program holds open for writing is still read.
 #include "platform/MappedFile.h"
 
+#include "platform/windows/FilePath.h"
 #include "platform/windows/WideText.h"
 
 #include <windows.h>
@@ -27,8 +29,9 @@ bool MappedFile::open(const std::string& hostPath) {
     failure = Error::NotFound;
     return false;
   }
-  HANDLE file = CreateFileW(win::wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE file = CreateFileW(win::filePath(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();
     failure = (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) ? Error::NotFound

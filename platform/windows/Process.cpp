@@ -95,6 +95,8 @@ bool ChildProcess::wait(int* exitCode) {
   return waited;
 }
 
+void failCriticalErrorsSilently() { SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS); }
+
 // Any file may be started on Windows; there is no permission to set.
 bool markExecutable(const std::u16string& path) {
   return !path.empty() && GetFileAttributesW(win::wide(path)) != INVALID_FILE_ATTRIBUTES;

@@ -1,17 +1,26 @@
 // Shell special folders and the 32/64-bit question from the system itself:
-// SHGetSpecialFolderPathW and IsWow64Process. The system gives a 32-bit
-// process on a 64-bit Windows the "(x86)" program folders and SysWOW64, and
-// the 64-bit helper the native ones.
+// SHGetSpecialFolderPathW and IsWow64Process. The programs play the 32-bit
+// program on every build: a 32-bit process on 64-bit Windows gets the
+// "(x86)" program folders and SysWOW64 from the system, and the 64-bit
+// build asks for the same folders by their 32-bit identifiers, so that both
+// find the products where the 32-bit program would and both run the
+// folder-token helper for the 64-bit folders. The helper declares itself
+// the 64-bit program and gets the native folders.
 #include "platform/SpecialFolders.h"
 
+#include "platform/windows/FilePath.h"
 #include "platform/windows/WideText.h"
 
 #include <windows.h>
 
 #include <shlobj.h>
 
+#include <atomic>
+
 namespace platform {
 namespace {
+
+std::atomic<ProcessBitness> played{ProcessBitness::Bits32};
 
 bool isServed(int csidl) {
   switch (csidl) {
@@ -35,23 +44,39 @@ bool isServed(int csidl) {
   }
 }
 
-} // namespace
-
-// The process is what it was built as; the helper's declaration changes nothing.
-void setProcessBitness(ProcessBitness) {}
-
-bool isWow64Process() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+// The identifier under which this process gets the folder the 32-bit
+// program sees: in a 64-bit process playing that program, the 32-bit
+// program files folders and system folder have identifiers of their own.
+int asThe32BitProgramSeesIt(int csidl) {
+  if (sizeof(void*) != 8 || played.load() != ProcessBitness::Bits32)
+    return csidl;
+  switch (csidl) {
+  case CSIDL_PROGRAM_FILES:
+    return CSIDL_PROGRAM_FILESX86;
+  case CSIDL_PROGRAM_FILES_COMMON:
+    return CSIDL_PROGRAM_FILES_COMMONX86;
+  case CSIDL_SYSTEM:
+    return CSIDL_SYSTEMX86;
+  default:
+    return csidl;
+  }
 }
 
-bool isPrefix64Bit() { return sizeof(void*) == 8 || isWow64Process(); }
+} // namespace
+
+void setProcessBitness(ProcessBitness bitness) { played.store(bitness); }
+
+bool isPrefix64Bit() { return sizeof(void*) == 8 || win::fileSystemRedirected(); }
+
+bool isWow64Process() {
+  return played.load() == ProcessBitness::Bits32 && isPrefix64Bit();
+}
 
 bool shGetSpecialFolderPath(int csidl, std::u16string& path) {
   if (!isServed(csidl))
     return false;
   wchar_t buffer[MAX_PATH] = {};
-  if (!SHGetSpecialFolderPathW(nullptr, buffer, csidl, FALSE))
+  if (!SHGetSpecialFolderPathW(nullptr, buffer, asThe32BitProgramSeesIt(csidl), FALSE))
     return false;
   std::u16string found = win::fromWide(buffer);
   if (found.empty() || found.size() > kMaxFolderPath)

@@ -1,10 +1,14 @@
 // The trust check of a file through the system's trust provider:
 // WinVerifyTrust with WINTRUST_ACTION_GENERIC_VERIFY_V2, the first signer's
 // chain and time-stamp read from the provider's state, and the state
-// released again on every path.
+// released again on every path. The file is opened here and handed to the
+// provider together with its path: the provider's own open shares read
+// access only and would fail on a file that another program holds open for
+// writing.
 #include "platform/WinTrust.h"
 
 #include "platform/windows/CertificateContext.h"
+#include "platform/windows/FilePath.h"
 
 #include <softpub.h>
 #include <wintrust.h>
@@ -22,10 +26,11 @@ bool reportsSigner(std::uint32_t status) {
 // handle, action and request) on destruction, whatever came in between.
 class TrustVerification {
 public:
-  explicit TrustVerification(const std::wstring& path) {
+  // file: an open handle of path, or null for the provider to open it.
+  TrustVerification(const std::wstring& path, HANDLE opened) {
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path.c_str();
-    file.hFile = nullptr;
+    file.hFile = opened;
     file.pgKnownSubject = nullptr;
 
     request.cbStruct = sizeof(request);
@@ -94,11 +99,24 @@ FileTime currentFileTime() {
 
 TrustCheck winVerifyTrust(const std::u16string& windowsPath) {
   TrustCheck check;
-  const std::wstring path(windowsPath.begin(), windowsPath.end());
-  TrustVerification verification(path);
-  check.status = verification.result();
-  if (reportsSigner(check.status))
-    readFirstSigner(verification.state(), check);
+  const std::wstring path = win::filePath(windowsPath);
+  HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (opened != INVALID_HANDLE_VALUE && GetFileType(opened) != FILE_TYPE_DISK) {
+    CloseHandle(opened); // a pipe or a device: the provider decides as before
+    opened = INVALID_HANDLE_VALUE;
+  }
+  {
+    // What cannot be opened here is left to the provider, which reports
+    // its own status for it.
+    TrustVerification verification(path, opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+    check.status = verification.result();
+    if (reportsSigner(check.status))
+      readFirstSigner(verification.state(), check);
+  } // the state is released before the file is closed
+  if (opened != INVALID_HANDLE_VALUE)
+    CloseHandle(opened);
   return check;
 }
 

@@ -1,10 +1,12 @@
 // On Windows the machine's own paths are the Windows paths: there is no
 // prefix to map through. What remains is handing paths to the libraries that
-// open files themselves with narrow names (SQLite takes UTF-8, the XML
-// library and the C runtime the ANSI code page), and taking narrow paths
-// from them back.
+// open files themselves with narrow names (SQLite and the file streams of
+// the command-line tools take UTF-8, in the form the system's file calls
+// need: win::filePath), taking narrow paths from them back, and making the
+// paths given on a command line absolute.
 #include "platform/WindowsNamespace.h"
 
+#include "platform/windows/FilePath.h"
 #include "platform/windows/WideText.h"
 #include "util/WindowsPath.h"
 
@@ -33,7 +35,9 @@ bool machineIsPrefix() { return false; }
 
 bool isPrefixFolder(const std::string&) { return false; }
 
-std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
+std::optional<std::string> toHostPath(const std::u16string& path) {
+  const std::wstring asked = win::filePath(path);
+  const std::u16string windowsPath = win::fromWide(asked.c_str(), asked.size());
   std::string narrow;
   if (isAscii(windowsPath)) {
     narrow.assign(windowsPath.begin(), windowsPath.end());
@@ -58,6 +62,10 @@ std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
   return narrow;
 }
 
+// SQLite's default layer cuts a full path at MAX_PATH units; this one takes
+// the extended-length paths that toHostPath gives for long paths.
+const char* sqliteFileSystem() { return "win32-longpath"; }
+
 std::u16string toWindowsPath(const std::string& hostPath) {
   std::u16string path;
   if (!win::narrowToWide(hostPath, CP_UTF8, path))
@@ -66,6 +74,18 @@ std::u16string toWindowsPath(const std::string& hostPath) {
     if (unit == u'/')
       unit = u'\\';
   return path;
+}
+
+std::u16string absoluteWindowsPath(const std::string& path) {
+  std::u16string given;
+  if (!win::narrowToWide(path, CP_UTF8, given))
+    win::narrowToWide(path, CP_ACP, given);
+  if (given.empty())
+    return given;
+  // The system's own rules: "\\server\share\..." and "\\?\..." keep their
+  // leading separators, "." and ".." are resolved, "/" becomes "\".
+  std::u16string full;
+  return win::fullPathName(given, full) ? full : given;
 }
 
 std::optional<std::string> driveRoot(char16_t letter) {
@@ -80,7 +100,7 @@ std::optional<std::string> driveRoot(char16_t letter) {
 bool isWalkableFolder(const std::u16string& folder) {
   // What the path leads to, links and junctions followed, as the system
   // spells it: "\\?\C:\Apps" or "\\?\UNC\server\share\Apps".
-  HANDLE handle = CreateFileW(win::wide(folder), 0,
+  HANDLE handle = CreateFileW(win::filePath(folder).c_str(), 0,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE)

@@ -73,7 +73,7 @@ for path in /usr/bin/fennick-scan /usr/bin/fennick-verify /usr/bin/orvia-fennick
             /usr/share/bash-completion/completions/fennick-verify \
             /usr/share/applications/orvia-fennick.desktop \
             /usr/share/icons/hicolor/48x48/apps/orvia-fennick.png \
-            "/usr/share/doc/$name/copyright"; do
+            "/usr/share/doc/$name/copyright" /usr/libexec/fennick/fennick-package-reader; do
   grep -qxF "$path" "$work/files" || fail "the package does not install $path"
 done
 
@@ -90,6 +90,21 @@ sed "s|\"report\": \"$work/Defects.log\"|\"report\": \"REPORT\"|" "$work/scan.js
   diff -u "$expected/demo-scan.json" - || fail "installed fennick-scan: unexpected results"
 cmp "$expected/demo-Defects.log" "$work/Defects.log" ||
   fail "installed fennick-scan: unexpected Defects.log"
+
+# The installed scanner reads a cached Windows Installer package through the
+# installed reader: Delta lists the three files its package installed, not
+# the four files of its components' folders (a neighbour's among them).
+msi_prefix=$FENNICK_BINARY_DIR/fixtures/msi-prefix/prefix
+if [[ -f $msi_prefix/system.reg ]]; then
+  printf '%s\n' '<ScanConfig><Validators><Validator><Type>PE</Type>' \
+    '<FileTypes><Extension>dll</Extension></FileTypes></Validator></Validators><Products>' \
+    '<MSIProduct><ProductCode>{0A1F3E52-7C44-4B1D-9E60-1A2B3C4D5E04}</ProductCode></MSIProduct>' \
+    '</Products></ScanConfig>' >"$work/msi-config.xml"
+  /usr/bin/fennick-scan --prefix "$msi_prefix" --config "$work/msi-config.xml" --json \
+    >"$work/msi.json" 2>&1 || true
+  grep -qF '"filesListed": 3,' "$work/msi.json" ||
+    complain "installed fennick-scan did not read Delta's package: $(head -c 300 "$work/msi.json")"
+fi
 
 if ! /usr/bin/fennick-verify --version >"$work/version.txt" 2>&1; then
   complain "installed fennick-verify --version failed: $(head -3 "$work/version.txt")"

@@ -22,7 +22,9 @@ version=$(sed -n 's/^project(Fennick VERSION \([0-9.]*\) .*/\1/p' "$FENNICK_SOUR
 for tool in fennick-scan fennick-verify; do
   for help in --help -h; do
     run "$tool" "$help"
-    [[ $status == 0 && $out == usage:* && -z $err ]] || fail "$tool $help: status $status"
+    # Here the machine is a prefix, so the help offers --prefix.
+    [[ $status == 0 && $out == usage:* && $out == *"--prefix DIR"* && -z $err ]] ||
+      fail "$tool $help: status $status"
   done
   run "$tool" --version
   [[ $status == 0 && $out == "$tool $version" ]] || fail "$tool --version: '$out', status $status"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # fennick-scan on a prefix made by wineboot with packages installed by Wine's
 # msiexec: every installed product is found (the removed one is not), the
-# scan ends within seconds although one product folder holds a named pipe,
-# and the prefix is left exactly as it was. fennick-verify on the pipe gives
+# scan ends within seconds although one product folder holds a named pipe
+# and one product has 5,000 components, and the prefix is left exactly as
+# it was. fennick-verify on the pipe gives
 # the unreadable-file result at once.
 set -euo pipefail
 source "$(dirname "$0")/../requirements.sh"
@@ -29,7 +30,7 @@ product() {
   printf '      <StartDate></StartDate>\n      <EndDate></EndDate>\n'
   printf '      <CompanyName>Orvia Systems</CompanyName>\n    </Validator>\n  </Validators>\n'
   printf '  <Runtimes></Runtimes>\n  <Products>\n'
-  for n in 1 2 3 4 5 6; do product "$n"; done
+  for n in 1 2 3 4 5 6 7 8 9; do product "$n"; done
   printf '  </Products>\n</ScanConfig>\n'
 } > "$work/config.xml"
 
@@ -42,7 +43,7 @@ timeout 30 "$scan" --prefix "$prefix" --config "$work/config.xml" --json > "$wor
 end=$(date +%s%N)
 [[ $status == 0 ]] || { echo "fennick-scan: exit status $status, expected 0"; exit 1; }
 echo "scan of the msiexec prefix: $(( (end - start) / 1000000 )) ms"
-for name in Alpha Beta Gamma Delta Epsilon; do
+for name in Alpha Beta Gamma Delta Epsilon Eta Theta Iota; do
   grep -qF "\"name\": \"Orvia $name\"" "$work/out.json" || { echo "Orvia $name not found"; exit 1; }
 done
 ! grep -qF 'Orvia Zeta' "$work/out.json" || { echo "the removed product was found"; exit 1; }

@@ -21,6 +21,13 @@ status=0
 sed "s|\"report\": \"$work/Defects.log\"|\"report\": \"REPORT\"|" "$work/out.json" |
   diff -u "$expected/demo-scan.json" -
 cmp "$expected/demo-Defects.log" "$work/Defects.log"
+# A rerun with the same report file (a scheduled scan) replaces the report,
+# a longer one of another day included.
+head -c 100000 /dev/zero | tr '\0' x > "$work/Defects.log"
+status=0
+"$scan" --prefix "$prefix" --json --report "$work/Defects.log" > /dev/null || status=$?
+[[ $status == 1 ]] || { echo "rerun: exit status $status, expected 1 (affected)"; exit 1; }
+cmp "$expected/demo-Defects.log" "$work/Defects.log"
 
 LANG=en_US.UTF-8 "$scan" --prefix "$prefix" > "$work/en.txt" || true
 diff -u "$expected/demo-scan-en.txt" "$work/en.txt"

@@ -54,7 +54,12 @@ TEST(Application, WithoutAnHtmlEngineItSaysSoInAMessageBoxAndFails) {
     ++asked;
     return true;
   };
+  const UINT errorMode = SetErrorMode(0);
   EXPECT_EQ(application.run(), COrviaKeltoApp::kExitNoHtmlControl);
+  // No system box may wait on an unattended run: critical errors come back
+  // to the program.
+  EXPECT_TRUE(GetErrorMode() & SEM_FAILCRITICALERRORS);
+  SetErrorMode(errorMode);
   ASSERT_EQ(told.size(), 1u);
   EXPECT_NE(told[0].text.find(u"HTML control is not available"), std::u16string::npos);
   EXPECT_EQ(told[0].caption, u"Orvia Fennick");

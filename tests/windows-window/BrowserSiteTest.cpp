@@ -32,6 +32,11 @@ public:
   HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
 };
 
+// The group of the questions the HTML control asks its host
+// (CGID_DocHostCommandHandler, which the import libraries do not carry).
+constexpr GUID kDocHostCommandHandler = {
+    0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+
 class BrowserSiteTest : public testing::Test {
 protected:
   void TearDown() override {
@@ -48,7 +53,8 @@ TEST_F(BrowserSiteTest, EveryInterfaceLeadsToTheSameObject) {
   ComRef<IUnknown> identity = site.query<IUnknown>(IID_IUnknown);
   ASSERT_TRUE(identity);
   for (REFIID iid : {IID_IOleClientSite, IID_IOleWindow, IID_IOleInPlaceSite,
-                     IID_IOleInPlaceUIWindow, IID_IOleInPlaceFrame, IID_IDocHostUIHandler}) {
+                     IID_IOleInPlaceUIWindow, IID_IOleInPlaceFrame, IID_IDocHostUIHandler,
+                     IID_IOleCommandTarget}) {
     ComRef<IUnknown> part;
     ASSERT_EQ(identity->QueryInterface(iid, part.putVoid()), S_OK);
     // From any interface back to IUnknown gives the same pointer.
@@ -70,6 +76,27 @@ TEST_F(BrowserSiteTest, HostSettingsAreADialogWithoutBorderScrollBarsAndHelpMenu
   POINT where{10, 10};
   // The host "showed" the menu: nothing appears anywhere.
   EXPECT_EQ(site->ShowContextMenu(CONTEXT_MENU_DEFAULT, &where, nullptr, nullptr), S_OK);
+}
+
+TEST_F(BrowserSiteTest, AScriptErrorShowsNoBoxAndTheScriptsGoOn) {
+  auto target = site.query<IOleCommandTarget>(IID_IOleCommandTarget);
+  ASSERT_TRUE(target);
+  VARIANT answer;
+  VariantInit(&answer);
+  // The control asks its host before it shows the box: handled, go on.
+  ASSERT_EQ(target->Exec(&kDocHostCommandHandler, OLECMDID_SHOWSCRIPTERROR, 0, nullptr,
+                         &answer),
+            S_OK);
+  EXPECT_EQ(answer.vt, VT_BOOL);
+  EXPECT_EQ(answer.boolVal, VARIANT_TRUE);
+  OLECMD command{OLECMDID_SHOWSCRIPTERROR, 0};
+  ASSERT_EQ(target->QueryStatus(&kDocHostCommandHandler, 1, &command, nullptr), S_OK);
+  EXPECT_TRUE(command.cmdf & OLECMDF_SUPPORTED);
+  // Nothing else is answered: the control goes its own way.
+  EXPECT_EQ(target->Exec(&kDocHostCommandHandler, OLECMDID_SHOWMESSAGE, 0, nullptr, nullptr),
+            OLECMDERR_E_NOTSUPPORTED);
+  EXPECT_EQ(target->Exec(nullptr, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, nullptr),
+            OLECMDERR_E_UNKNOWNGROUP);
 }
 
 TEST_F(BrowserSiteTest, TheExternalObjectIsHandedOutWithAReferenceOfItsOwn) {

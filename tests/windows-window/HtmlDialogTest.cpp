@@ -96,6 +96,17 @@ TEST_F(HtmlDialogTest, AQuitRequestFromOutsideEndsTheDialogAndStaysPosted) {
   EXPECT_EQ(message.wParam, 5u);
 }
 
+TEST_F(HtmlDialogTest, TheControlShowsNoBoxesOfItsOwn) {
+  VARIANT_BOOL silent = VARIANT_FALSE;
+  make([this, &silent] {
+    ASSERT_NE(dialog->webBrowser(), nullptr);
+    EXPECT_EQ(dialog->webBrowser()->get_Silent(&silent), S_OK);
+    dialog->endDialog();
+  });
+  EXPECT_EQ(run(), IDCANCEL);
+  EXPECT_EQ(silent, VARIANT_TRUE);
+}
+
 TEST_F(HtmlDialogTest, TheWindowCarriesTheCaptionAndTheIcon) {
   make([this] {
     HWND window = dialog->window();

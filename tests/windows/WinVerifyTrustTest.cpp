@@ -245,3 +245,27 @@ TEST_F(WinVerifyTrustTest, ValidatorResultsOverTheSystemCheck) {
   validator.certificateHash = thumbprintOf("orvia-build");
   EXPECT_EQ(validator.validate(peImage("orvia-build-32.exe")), ValidationResult::Affected);
 }
+
+TEST_F(WinVerifyTrustTest, FilesInUseAndLongPathsAreCheckedLikeAnyOther) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "fennick-trust-use";
+  std::filesystem::path deep = folder;
+  while (deep.native().size() < 300)
+    deep /= L"a folder name of some length";
+  std::filesystem::create_directories(deep);
+  for (const std::filesystem::path& copy : {folder / "in use.exe", deep / "long.exe"}) {
+    std::filesystem::copy_file(fixture("pe/orvia-sha1-64.exe"), copy,
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::wstring path = copy.wstring();
+    // Another program holds the file open for writing, sharing every access.
+    HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    TrustCheck check = winVerifyTrust(std::u16string(path.begin(), path.end()));
+    CloseHandle(writer);
+    EXPECT_EQ(check.status, kTrustSuccess) << copy.string();
+    EXPECT_TRUE(check.hasSigner) << copy.string();
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+}

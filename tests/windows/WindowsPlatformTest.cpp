@@ -1,8 +1,11 @@
 // The Windows platform layer on the machine's own file system, registry,
 // resources and processes (under Wine in the test run): each test makes
 // what it reads in a folder of its own under the temporary folder.
+#include "config/XmlDocument.h"
+#include "finders/InstallerDatabase.h"
 #include "platform/AnsiText.h"
 #include "platform/ComLibrary.h"
+#include "platform/Console.h"
 #include "platform/Files.h"
 #include "platform/Guid.h"
 #include "platform/MappedFile.h"
@@ -12,9 +15,15 @@
 #include "platform/SpecialFolders.h"
 #include "platform/WindowsInstaller.h"
 #include "platform/WindowsNamespace.h"
+#include "platform/ZipFileFunctions.h"
 #include "platform/windows/WideText.h"
+#include "util/Text.h"
+#include "util/WorkerPool.h"
 
 #include <windows.h>
+
+#include <minizip/unzip.h>
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -170,6 +179,173 @@ TEST(WindowsFiles, ReadsAndCopiesOnlyRegularFiles) {
   CloseHandle(server);
 }
 
+// A ZIP archive without members: its end-of-central-directory record after a
+// prologue (the reader takes a record at offset 0 for no record at all).
+const std::string kEmptyArchive("prologue" + std::string("PK\x05\x06") + std::string(18, '\0'));
+
+// Whether the archive reader opens the archive at path.
+bool opensAsArchive(const std::u16string& path) {
+  zlib_filefunc64_def functions = windowsPathFileFunctions();
+  unzFile archive = unzOpen2_64(path.c_str(), &functions);
+  if (!archive)
+    return false;
+  unzClose(archive);
+  return true;
+}
+
+// Holds a file open for writing, sharing every access, as a program that
+// keeps its log, database or archive open does.
+class HeldForWriting {
+public:
+  explicit HeldForWriting(const std::u16string& path)
+      : handle(CreateFileW(win::wide(path), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr)) {}
+  ~HeldForWriting() {
+    if (handle != INVALID_HANDLE_VALUE)
+      CloseHandle(handle);
+  }
+  bool held() const { return handle != INVALID_HANDLE_VALUE; }
+
+private:
+  HANDLE handle;
+};
+
+TEST(WindowsFiles, FilesHeldOpenForWritingAreStillRead) {
+  Scratch scratch;
+  const std::u16string data = scratch.path(u"in use.log");
+  const std::u16string archive = scratch.path(u"in use.zip");
+  const std::u16string document = scratch.path(u"in use.xml");
+  writeFile(data, "0123456789");
+  writeFile(archive, kEmptyArchive);
+  writeFile(document, "<win64><Common>C:\\x</Common></win64>");
+  HeldForWriting heldData(data), heldArchive(archive), heldDocument(document);
+  ASSERT_TRUE(heldData.held() && heldArchive.held() && heldDocument.held());
+
+  // Each way of reading on its own: one failing does not hide another.
+  std::vector<std::uint8_t> bytes;
+  EXPECT_TRUE(readFileStart(data, 4, bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "0123");
+  EXPECT_TRUE(copyFile(data, scratch.path(u"copy.log")));
+  EXPECT_TRUE(pathFileExists(scratch.path(u"copy.log")));
+  MappedFile mapped;
+  EXPECT_TRUE(mapped.open(*toHostPath(data)));
+  EXPECT_EQ(mapped.bytes().size(), 10u);
+  EXPECT_TRUE(opensAsArchive(archive));
+  XmlDocumentPtr loaded;
+  EXPECT_TRUE(loadXmlFile(document, loaded));
+  FileIdentity identity;
+  EXPECT_TRUE(getFileIdentity(data, identity));
+}
+
+TEST(WindowsFiles, ACopyReplacesOnlyWhenAskedTo) {
+  Scratch scratch;
+  writeFile(scratch.path(u"report"), "new report");
+  writeFile(scratch.path(u"kept"), "an earlier, longer report");
+  EXPECT_FALSE(copyFile(scratch.path(u"report"), scratch.path(u"kept")));
+  ASSERT_TRUE(copyFile(scratch.path(u"report"), scratch.path(u"kept"), CopyTarget::Replace));
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(readFileStart(scratch.path(u"kept"), 100, bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new report");
+  // A target that a viewer holds open is replaced too; a folder is not.
+  {
+    HANDLE viewer = CreateFileW(win::wide(scratch.path(u"kept")), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(copyFile(scratch.path(u"report"), scratch.path(u"kept"), CopyTarget::Replace));
+    CloseHandle(viewer);
+  }
+  ASSERT_EQ(shCreateDirectoryEx(scratch.path(u"folder")), kErrorSuccess);
+  EXPECT_FALSE(copyFile(scratch.path(u"report"), scratch.path(u"folder"), CopyTarget::Replace));
+  EXPECT_TRUE(pathIsDirectory(scratch.path(u"folder")));
+}
+
+TEST(WindowsFiles, PathsLongerThanMaxPathWorkInEveryCall) {
+  Scratch scratch;
+  std::u16string folder = scratch.root;
+  while (folder.size() < 300)
+    folder += u"\\a folder name of some length";
+  ASSERT_EQ(shCreateDirectoryEx(folder), kErrorSuccess);
+  EXPECT_EQ(shCreateDirectoryEx(folder), kErrorAlreadyExists);
+  EXPECT_TRUE(pathIsDirectory(folder));
+  const std::u16string file = folder + u"\\data.xml";
+  ASSERT_GT(file.size(), std::size_t(MAX_PATH));
+  writeFile(file, "<win64/>");
+  EXPECT_TRUE(pathFileExists(file));
+  EXPECT_FALSE(pathIsDirectory(file));
+  std::vector<FindData> entries = listFolder(folder);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, u"data.xml");
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(readFileStart(file, 100, bytes));
+  EXPECT_EQ(bytes.size(), 8u);
+  {
+    MappedFile mapped;
+    ASSERT_TRUE(mapped.open(*toHostPath(file)));
+    EXPECT_EQ(mapped.bytes().size(), 8u);
+  }
+  XmlDocumentPtr loaded;
+  EXPECT_TRUE(loadXmlFile(file, loaded));
+  ASSERT_TRUE(copyFile(file, folder + u"\\copy.zip"));
+  writeFile(folder + u"\\copy.zip", kEmptyArchive);
+  EXPECT_TRUE(opensAsArchive(folder + u"\\copy.zip"));
+  FileIdentity identity;
+  EXPECT_TRUE(getFileIdentity(folder, identity));
+  EXPECT_TRUE(deleteFile(file));
+  EXPECT_FALSE(pathFileExists(file));
+}
+
+// Makes a database at a Windows path with one table of one value.
+void makeDatabase(const std::u16string& path) {
+  std::optional<std::string> host = toHostPath(path);
+  ASSERT_TRUE(host);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(host->c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            sqliteFileSystem()),
+            SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, "create table t(v); insert into t values('x')", nullptr, nullptr,
+                         nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+}
+
+TEST(WindowsFiles, DatabasesOpenAtLongAndForeignPaths) {
+  Scratch scratch;
+  std::u16string folder = scratch.path(u"\u00E9\u4E2D");
+  // Longer than the limit of SQLite's default layer (four bytes of UTF-8 for
+  // each of MAX_PATH units).
+  while (folder.size() < 1100)
+    folder += u"\\a folder name of some length";
+  ASSERT_EQ(shCreateDirectoryEx(folder), kErrorSuccess);
+  for (const std::u16string& path :
+       {scratch.path(u"\u4E2D\u6587.db"), folder + u"\\pdb.db"}) {
+    makeDatabase(path);
+    ASSERT_TRUE(pathFileExists(path));
+    std::string utf8;
+    ASSERT_TRUE(win::wideToNarrow(path, CP_UTF8, utf8));
+    InstallerDatabase database;
+    EXPECT_TRUE(database.open(utf8.c_str())) << utf8.size();
+    EXPECT_TRUE(database.close());
+  }
+}
+
+TEST(WindowsFiles, NamesOutsideTheAnsiCodePageOpenEverywhere) {
+  Scratch scratch;
+  const std::u16string folder = scratch.path(u"\u4E2D\u6587 \u03A9");
+  ASSERT_EQ(shCreateDirectoryEx(folder), kErrorSuccess);
+  const std::u16string file = folder + u"\\token.xml";
+  writeFile(file, "<win64><Common>C:\\x</Common></win64>");
+  XmlDocumentPtr loaded;
+  ASSERT_TRUE(loadXmlFile(file, loaded));
+  std::u16string text;
+  EXPECT_TRUE(firstXPathText(loaded, u"//win64/Common", text));
+  EXPECT_EQ(text, u"C:\\x");
+  writeFile(folder + u"\\a.zip", kEmptyArchive);
+  EXPECT_TRUE(opensAsArchive(folder + u"\\a.zip"));
+  EXPECT_TRUE(copyFile(file, folder + u"\\\u00E9.xml"));
+}
+
 TEST(WindowsFiles, CreatingFoldersReportsExistingOnes) {
   Scratch scratch;
   EXPECT_EQ(shCreateDirectoryEx(scratch.path(u"x\\y\\z")), kErrorSuccess);
@@ -197,6 +373,39 @@ TEST(WindowsNamespace, NarrowPathsOfNonAsciiNamesOpenInTheLibraries) {
   EXPECT_EQ(toWindowsPath(utf8), file);
 }
 
+TEST(WindowsNamespace, CommandLinePathsBecomeAbsoluteAsTheSystemMakesThem) {
+  // Shares and extended-length paths keep their leading separators.
+  EXPECT_EQ(absoluteWindowsPath("\\\\server\\share\\dir\\file.exe"),
+            u"\\\\server\\share\\dir\\file.exe");
+  EXPECT_EQ(absoluteWindowsPath("//server/share/dir/../file.exe"), u"\\\\server\\share\\file.exe");
+  EXPECT_EQ(absoluteWindowsPath("\\\\?\\C:\\x\\file.exe"), u"\\\\?\\C:\\x\\file.exe");
+  EXPECT_EQ(absoluteWindowsPath("C:\\a\\.\\b\\..\\c.dll"), u"C:\\a\\c.dll");
+  // A relative path is taken from the current folder, in UTF-8.
+  wchar_t current[MAX_PATH];
+  const DWORD length = GetCurrentDirectoryW(MAX_PATH, current);
+  ASSERT_GT(length, 0u);
+  std::u16string expected = win::fromWide(current, length);
+  if (expected.back() != u'\\')
+    expected += u'\\';
+  EXPECT_EQ(absoluteWindowsPath("sub\\Gr\xC3\xBC\xC3\x9F" "e.exe"), expected + u"sub\\Gr\u00FC\u00DFe.exe");
+  EXPECT_EQ(absoluteWindowsPath(""), u"");
+}
+
+TEST(WindowsConsole, TextForAFileKeepsTheConsoleCodePage) {
+  // Output that goes to a file or a pipe is text in the console's code page,
+  // byte for byte what consoleText gives.
+  FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  const std::string text = "Gr\xC3\xBC\xC3\x9F" "e \xE4\xB8\xAD\n";
+  writeText(file, text);
+  std::fflush(file);
+  std::rewind(file);
+  char read[64] = {};
+  const std::size_t got = std::fread(read, 1, sizeof read, file);
+  std::fclose(file);
+  EXPECT_EQ(std::string(read, got), consoleText(text));
+}
+
 TEST(WindowsResources, CompiledResourcesAreFoundByTypeAndId) {
   std::span<const std::uint8_t> helper = findResource(kResourceTokenHelper, 141);
   ASSERT_GT(helper.size(), 2u);
@@ -213,8 +422,12 @@ TEST(WindowsResources, CompiledResourcesAreFoundByTypeAndId) {
 }
 
 TEST(WindowsProcess, ChildExitCodeAndArgumentSplitting) {
-  std::u16string system;
-  ASSERT_TRUE(shGetSpecialFolderPath(CSIDL_SYSTEM, system));
+  // The system folder of this process's own bitness (the special folder is
+  // the 32-bit program's, whose programs this machine cannot run).
+  wchar_t systemFolder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(systemFolder, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  const std::u16string system = win::fromWide(systemFolder, length);
   ChildProcess child;
   ASSERT_TRUE(child.start(system + u"\\cmd.exe", u"/c exit 7"));
   int code = -1;
@@ -230,6 +443,14 @@ TEST(WindowsProcess, ChildExitCodeAndArgumentSplitting) {
   EXPECT_EQ(arguments[0], u"C:\\a b\\x.exe");
   EXPECT_EQ(arguments[2], u"a\\");
   EXPECT_EQ(arguments[3], u"b\\\"c");
+}
+
+TEST(WindowsProcess, CriticalErrorsComeBackToTheProgram) {
+  const UINT before = SetErrorMode(SEM_NOGPFAULTERRORBOX);
+  failCriticalErrorsSilently();
+  // The flag is added; what was set stays.
+  EXPECT_EQ(GetErrorMode(), UINT(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS));
+  SetErrorMode(before);
 }
 
 TEST(WindowsRegistry, ValuesReadWithTheirTypes) {
@@ -285,6 +506,30 @@ TEST(WindowsShell, FoldersOfThisProcess) {
   EXPECT_TRUE(isPrefix64Bit() || sizeof(void*) == 4);
 }
 
+// The 64-bit build plays the 32-bit program as the 32-bit build does: on a
+// 64-bit Windows it sees the "(x86)" program folders and SysWOW64 and runs the
+// folder-token helper; the helper, declared the 64-bit program, sees the
+// native folders.
+TEST(WindowsShell, EveryBuildSeesTheFoldersOfThe32BitProgram) {
+  ASSERT_TRUE(isPrefix64Bit()) << "the tests run on a 64-bit Windows";
+  auto folder = [](int csidl) {
+    std::u16string path;
+    EXPECT_TRUE(shGetSpecialFolderPath(csidl, path)) << csidl;
+    toUpperAscii(path);
+    return path;
+  };
+  EXPECT_TRUE(isWow64Process());
+  EXPECT_NE(folder(CSIDL_PROGRAM_FILES).find(u"(X86)"), std::u16string::npos);
+  EXPECT_NE(folder(CSIDL_PROGRAM_FILES_COMMON).find(u"(X86)"), std::u16string::npos);
+  EXPECT_TRUE(endsWithNoCase(folder(CSIDL_SYSTEM), u"\\SYSWOW64"));
+  setProcessBitness(ProcessBitness::Bits64);
+  EXPECT_FALSE(isWow64Process());
+  EXPECT_EQ(folder(CSIDL_PROGRAM_FILES).find(u"(X86)"), std::u16string::npos);
+  EXPECT_EQ(folder(CSIDL_PROGRAM_FILES_COMMON).find(u"(X86)"), std::u16string::npos);
+  EXPECT_TRUE(endsWithNoCase(folder(CSIDL_SYSTEM), u"\\SYSTEM32"));
+  setProcessBitness(ProcessBitness::Bits32);
+}
+
 TEST(WindowsInstaller, UnknownAndMalformedProducts) {
   char16_t buffer[260];
   std::uint32_t length = 260;
@@ -299,6 +544,12 @@ TEST(WindowsInstaller, UnknownAndMalformedProducts) {
             kErrorUnknownProduct);
   EXPECT_EQ(msiProductComponentPaths(u"{0000", paths), kErrorInvalidParameter);
   EXPECT_EQ(paths, std::vector<std::u16string>{u"kept"});
+  std::u16string keyPath = u"kept";
+  EXPECT_EQ(msiGetComponentPath(u"{00000000-1111-2222-3333-444444444444}",
+                                u"{00000000-1111-2222-3333-555555555555}", keyPath),
+            kInstallStateUnknown);
+  EXPECT_EQ(msiGetComponentPath(u"{0000", u"{0000", keyPath), kInstallStateInvalidArgument);
+  EXPECT_EQ(keyPath, u"kept");
 }
 
 TEST(WindowsText, AnsiConversionsReportLoss) {
@@ -347,6 +598,53 @@ TEST(WindowsCom, ThreadsEnterASingleThreadedApartment) {
   }).join();
   // The first single-threaded apartment of a process is its main one.
   EXPECT_TRUE(type == APTTYPE_STA || type == APTTYPE_MAINSTA) << type;
+}
+
+TEST(WindowsCom, EveryCheckingThreadWorksInAnApartmentOfItsOwn) {
+  constexpr std::size_t kPieces = 16;
+  std::vector<HRESULT> apartments(kPieces, E_FAIL);
+  std::vector<APTTYPE> types(kPieces, APTTYPE_CURRENT);
+  std::vector<DWORD> threads(kPieces, 0);
+  runOnWorkers(
+      kPieces, 4,
+      [&](std::size_t i) {
+        APTTYPEQUALIFIER qualifier;
+        apartments[i] = CoGetApartmentType(&types[i], &qualifier);
+        threads[i] = GetCurrentThreadId();
+        Sleep(5); // every thread gets some of the work
+      },
+      [](std::size_t) {});
+  for (std::size_t i = 0; i < kPieces; ++i) {
+    EXPECT_EQ(apartments[i], S_OK) << i;
+    EXPECT_TRUE(types[i] == APTTYPE_STA || types[i] == APTTYPE_MAINSTA) << i << " " << types[i];
+    EXPECT_NE(threads[i], GetCurrentThreadId()) << i;
+  }
+}
+
+TEST(WindowsCom, AnApartmentOfAThreadIsLeftWhenItGoes) {
+  std::thread([] {
+    APTTYPE type;
+    APTTYPEQUALIFIER qualifier;
+    {
+      ComApartment apartment;
+      EXPECT_TRUE(apartment.entered());
+      ASSERT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+      EXPECT_TRUE(type == APTTYPE_STA || type == APTTYPE_MAINSTA) << type;
+      // Entered twice, left twice: the inner one only counts.
+      ComApartment inner;
+      EXPECT_TRUE(inner.entered());
+    }
+    EXPECT_EQ(CoGetApartmentType(&type, &qualifier), CO_E_NOTINITIALIZED);
+    // A thread of the other model keeps its own and leaves nothing behind.
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    {
+      ComApartment refused;
+      EXPECT_FALSE(refused.entered());
+    }
+    ASSERT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+    EXPECT_EQ(type, APTTYPE_MTA);
+    CoUninitialize();
+  }).join();
 }
 
 } // namespace

@@ -10,7 +10,7 @@ set(FENNICK_TESTS_PREFIX_LAYER
   FolderTokensTest HostileInputTest InstallerDatabaseTest MsiFileFinderTest
   QORBFileFinderTest QORBProductReaderTest RegistryTest ScanConfigTest
   ScanDriverTest ScratchFolderTest SessionControllerTest SpecialFoldersTest
-  MsiRealPrefixTest SpecialFilesTest FolderWalkTest
+  MsiRealPrefixTest PackageRowsTest SpecialFilesTest FolderWalkTest
   WindowsInstallerTest WindowsNamespaceTest ZipFileFunctionsTest)
 set(FENNICK_TESTS_POSIX_LOCALE LocalizerTest PlatformLocaleTest ShippedDictionariesTest
   CommandLineTextsTest)
@@ -42,15 +42,19 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "AMD64")
   add_test(NAME windows.engine
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/run-engine-tests.sh
                    $<TARGET_FILE:fennick_tests> ${CMAKE_BINARY_DIR}/wine-tests ${FENNICK_LINUX_BUILD}
-                   $<TARGET_FILE:fennick-tg>)
+                   $<TARGET_FILE:fennick-tg> ${CMAKE_BINARY_DIR})
   add_test(NAME windows.verify-compare
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/verify-compare.sh
                    ${CMAKE_BINARY_DIR} ${FENNICK_LINUX_BUILD})
   add_test(NAME windows.scan-compare
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/scan-compare.sh
                    ${CMAKE_BINARY_DIR} ${FENNICK_LINUX_BUILD})
+  # The 64-bit package that tools/build-windows packs from this build.
+  add_test(NAME windows.package
+           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/package.sh
+                   ${CMAKE_SOURCE_DIR}/dist/fennick-windows-x64.zip ${CMAKE_BINARY_DIR}/wine-package)
   # Each makes and ends its own Wine prefix; one at a time keeps the
   # machine's two cores for them.
-  set_tests_properties(windows.engine windows.verify-compare windows.scan-compare
+  set_tests_properties(windows.engine windows.verify-compare windows.scan-compare windows.package
                        PROPERTIES RUN_SERIAL TRUE)
 endif()

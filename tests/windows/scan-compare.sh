@@ -4,12 +4,15 @@
 # installer databases copied in, its Windows Installer product installed by
 # Wine's msiexec from a package that wixl builds, and the vendor's test root
 # put into the prefix's Root store. Both scans must give the same JSON.
+# Then the Windows Installer products of tests/fixtures/msi/products.sh
+# (shared folders, a component in system32, a deleted cached package, 5,000
+# components), their files signed by the vendor, are installed as well, and
+# both scans of them must give the same products and files.
 #
-# The Linux scan sees the machine as the 32-bit product does (Program Files
-# (x86), SysWOW64); this Wine runs only the 64-bit build, which sees Program
-# Files and System32. So the demonstration's 32-bit folders are copied to
-# their 64-bit places as well, and both results are compared with the 32-bit
-# folder names read as the 64-bit ones.
+# Both scans see the machine as the 32-bit product does (Program Files
+# (x86), SysWOW64, and the 64-bit folders through the folder-token helper):
+# the 64-bit build that this Wine runs looks where the 32-bit one would, so
+# both give the same paths.
 # Usage: scan-compare.sh WINDOWS-BUILD-DIR LINUX-BUILD-DIR
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -29,8 +32,6 @@ wineserver -w
 # installation below.
 FENNICK_BINARY_DIR=$linux_build "$source_dir/tools/make-demo-prefix" "$out/demo" >/dev/null
 cp -a "$out/demo/drive_c/." "$WINEPREFIX/drive_c/"
-cp -a "$WINEPREFIX/drive_c/Program Files (x86)/." "$WINEPREFIX/drive_c/Program Files/"
-cp -a "$WINEPREFIX/drive_c/windows/syswow64/OrviaPelliton" "$WINEPREFIX/drive_c/windows/system32/"
 
 # The Windows Installer product of the demonstration machine, installed for
 # real: its product code, its folder and one file as the installer's own.
@@ -69,11 +70,9 @@ bash "$(dirname "$0")/add-wine-roots.sh" "$out/demo/trusted"
 linux=$(FENNICK_TRUSTED_CERTS=$out/demo/trusted "$linux_build/fennick-scan" --prefix "$WINEPREFIX" --json || true)
 windows=$(wine "$windows_build/fennick-scan.exe" --json 2>/dev/null | tr -d '\r' || true)
 # The result as sorted lines: each product's name with its section, and
-# each of its fields and files with its name; then the counts. The order of
-# a product's files follows their paths, which the renaming above changes.
-as_64bit() { sed -e 's/Program Files (x86)/Program Files/g' -e 's/\\\\syswow64\\\\/\\\\system32\\\\/g'; }
+# each of its fields and files with its name; then the counts.
 canonical() {
-  as_64bit | grep -o '"affected"\|"upToDate"\|"\(name\|id\|updateLink\)": "[^"]*"\|"[A-Z]:[^"]*"\|"\(filesListed\|filesChecked\|defects\)": [0-9]*\|"report": [^,}]*' |
+  grep -o '"affected"\|"upToDate"\|"\(name\|id\|updateLink\)": "[^"]*"\|"[A-Z]:[^"]*"\|"\(filesListed\|filesChecked\|defects\)": [0-9]*\|"report": [^,}]*' |
     awk '/^"(affected|upToDate)"$/ { section = $0; next }
          /^"name"/ { product = section " " $0; print product; next }
          /^"(id|updateLink)"/ || /^"[A-Z]:/ { print product " " $0; next }
@@ -91,4 +90,81 @@ if ! diff "$out/linux.lines" "$out/windows.lines"; then
   echo "FAIL: fennick-scan.exe and fennick-scan differ on the same prefix"
   exit 1
 fi
+
+# A scheduled rerun that keeps its report in the same file replaces it.
+rm -f "$WINEPREFIX/drive_c/Defects copy.log"
+for run in first second; do
+  status=0
+  wine "$windows_build/fennick-scan.exe" --report 'C:\Defects copy.log' >/dev/null \
+    2>"$out/report-$run.err" || status=$?
+  if ((status != 1)) || [[ ! -s "$WINEPREFIX/drive_c/Defects copy.log" ]]; then
+    echo "FAIL: the $run scan with the same --report ended with status $status"
+    cat "$out/report-$run.err"
+    exit 1
+  fi
+done
 echo "scan-compare: the same results from both scans"
+
+# The Windows Installer products, every file but Iota's a vendor-signed one
+# (so that each listed file shows in the results): first without Iota, then
+# with it. Theta's cached package is deleted, so both scans look for its
+# components among all of the machine's; Wine answers that enumeration in
+# time that grows with the square of the machine's components (minutes for
+# Iota's 5,000), so Theta is compared before Iota is installed.
+signed="$out/demo/drive_c/Program Files (x86)/Orvia/Brisklet Studio/BriskletStudio.exe"
+products=$source_dir/tests/fixtures/msi/products.sh
+bash "$products" build "$out/msi" "$signed" >/dev/null
+msi_config() { # DIGIT...: the MSIProducts of the fixture products with these last digits
+  printf '<?xml version="1.0" encoding="UTF-8"?>\n<ScanConfig>\n  <Validators>\n    <Validator>\n'
+  printf '      <Type>PE</Type>\n      <FileTypes><Extension>dll</Extension></FileTypes>\n'
+  printf '      <CertificateHash>BBCA7C15C27E00122C51451E9EF7B6A3EB56178D</CertificateHash>\n'
+  printf '      <StartDate></StartDate>\n      <EndDate></EndDate>\n'
+  printf '      <CompanyName>Orvia Systems</CompanyName>\n    </Validator>\n  </Validators>\n'
+  printf '  <Products>\n'
+  for n in "$@"; do
+    printf '    <MSIProduct><DisplayName></DisplayName>'
+    printf '<ProductCode>{0A1F3E52-7C44-4B1D-9E60-1A2B3C4D5E0%s}</ProductCode></MSIProduct>\n' "$n"
+  done
+  printf '  </Products>\n</ScanConfig>\n'
+}
+compare_msi() { # NAME DIGIT...: both scans of these products, as $out/NAME.lines
+  local name=$1 linux windows
+  shift
+  msi_config "$@" > "$out/$name.xml"
+  linux=$(FENNICK_TRUSTED_CERTS=$out/demo/trusted "$linux_build/fennick-scan" --prefix "$WINEPREFIX" \
+            --config "$out/$name.xml" --json || true)
+  windows=$(wine "$windows_build/fennick-scan.exe" --config "Z:${out//\//\\}\\$name.xml" --json \
+              2>/dev/null | tr -d '\r' || true)
+  printf '%s\n' "$linux" | canonical > "$out/$name-linux.lines"
+  printf '%s\n' "$windows" | canonical > "$out/$name-windows.lines"
+  if ! diff "$out/$name-linux.lines" "$out/$name-windows.lines"; then
+    echo "FAIL: fennick-scan.exe and fennick-scan differ on the Windows Installer products ($name)"
+    exit 1
+  fi
+}
+expect_lines() { # FILE LINE...: the Linux scan's lines hold each LINE
+  local file=$1 line
+  shift
+  for line in "$@"; do
+    grep -qxF "$line" "$file" || { echo "FAIL: the Linux scan lacks $line"; exit 1; }
+  done
+}
+
+bash "$products" install "$out/msi" alpha beta gamma delta epsilon zeta eta theta
+compare_msi msi-products 1 2 3 4 5 6 7 8
+# The Linux scan itself: a file in system32 and none of Wine's, the shared
+# folder's file of each product its own, Theta's folder when its package is gone.
+expect_lines "$out/msi-products-linux.lines" \
+  '"affected" "name": "Orvia Eta" "C:\\windows\\system32\\orvia-eta.dll"' \
+  '"affected" "name": "Orvia Delta" "C:\\Program Files (x86)\\Orvia Suite\\delta-common.dll"' \
+  '"affected" "name": "Orvia Theta" "C:\\Program Files (x86)\\Orvia Theta\\theta-stray.dll"'
+if grep -F '"name": "Orvia Delta"' "$out/msi-products-linux.lines" | grep -qF epsilon ||
+   grep -qF 'eta-extra' "$out/msi-products-linux.lines"; then
+  echo "FAIL: a product was given files that are not its own"
+  exit 1
+fi
+
+bash "$products" install "$out/msi" iota
+compare_msi msi-iota 1 2 3 4 5 7 9
+expect_lines "$out/msi-iota-linux.lines" '"upToDate" "name": "Orvia Iota"' '"filesListed": 5015'
+echo "scan-compare: the same Windows Installer products and files from both scans"

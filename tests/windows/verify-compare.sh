@@ -2,7 +2,9 @@
 # fennick-verify.exe under Wine (64-bit) against the Linux fennick-verify on the
 # same files: the unsigned, tampered, non-PE, good and wrong-hash fixtures
 # give the same verdicts. The fixtures' trusted roots go into the Wine
-# prefix's Root store.
+# prefix's Root store. Then what only Windows users meet: extended-length and
+# relative paths, text on a console, the help of both tools and their
+# error mode.
 # Usage: verify-compare.sh WINDOWS-BUILD-DIR LINUX-BUILD-DIR
 set -euo pipefail
 windows_build=$(realpath "$1")
@@ -77,6 +79,53 @@ if ! grep -q '"resultName": "Affected"' <<<"$linux" ||
   cat "$work/diff"
   failures=$((failures + 1))
 fi
+
+# Paths as Windows users type them: an extended-length path and a relative
+# one with "..", made absolute by the system's own rules, reach the file.
+windows_pe='Z:'${pe//\//\\}
+for given in "\\\\?\\$windows_pe\\orvia-pkcs9-64.exe" '..\pe\orvia-pkcs9-64.exe'; do
+  windows=$(cd "$pe" && wine "$windows_build/fennick-verify.exe" --json --hash "$vendor" "$given" \
+            2>/dev/null | tr -d '\r' || true)
+  if ! grep -q '"resultName": "Affected"' <<<"$windows"; then
+    echo "FAIL: fennick-verify.exe $given: $windows"
+    failures=$((failures + 1))
+  fi
+done
+
+# On a console the result lines show every character of the file's name,
+# whatever the console's code page (437 in Wine's console on a terminal).
+# (The terminal's escape sequences are dropped from what it shows.)
+console=$(cd "$work" && LC_ALL=C.UTF-8 script -qec \
+          "wine '$windows_build/fennick-verify.exe' --hash $vendor '$name'" /dev/null \
+          </dev/null 2>/dev/null | sed $'s/\x1b\\[[0-9;?]*[A-Za-z]//g' | tr -d '\r' || true)
+if [[ $console != *"$name"*Affected* ]]; then
+  echo "FAIL: the console shows the name as: $console"
+  failures=$((failures + 1))
+fi
+
+# --prefix is refused on Windows, so neither tool offers it there.
+for tool in fennick-verify fennick-scan; do
+  help=$(wine "$windows_build/$tool.exe" --help 2>&1 | tr -d '\r' || true)
+  if [[ $help != usage:* || $help == *--prefix* ]]; then
+    echo "FAIL: $tool.exe --help: $help"
+    failures=$((failures + 1))
+  fi
+done
+
+# Both tools keep the system's critical-error box away (a drive without its
+# medium) from the start: the call is seen in Wine's trace of the program.
+wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d 'kernel32.SetErrorMode;kernelbase.SetErrorMode' /f \
+  >/dev/null 2>&1
+wineserver -w
+for tool in fennick-verify fennick-scan; do
+  trace=$(WINEDEBUG=+relay wine "$windows_build/$tool.exe" --version 2>&1 >/dev/null | tr -d '\r' || true)
+  if ! grep -qE 'Call (KERNEL32|KERNELBASE)\.SetErrorMode\(0*[0-9a-f]*[13579bdf]\)' <<<"$trace"; then
+    echo "FAIL: $tool.exe does not set SEM_FAILCRITICALERRORS"
+    grep -i 'SetErrorMode' <<<"$trace" || true
+    failures=$((failures + 1))
+  fi
+done
+
 
 # A folder walked with -r: the same files in the same order, with the same
 # verdicts, on both; a link out of the tree (a Linux symbolic link, which

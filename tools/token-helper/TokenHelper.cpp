@@ -62,6 +62,7 @@ void logLine(const char* level, std::string message, std::u16string_view argumen
 } // namespace
 
 int main(int argc, char** argv) {
+  platform::failCriticalErrorsSilently();
   platform::setProcessBitness(platform::ProcessBitness::Bits64);
 
   std::vector<std::u16string> arguments = platform::commandLineArguments(argc, argv);

@@ -7,10 +7,12 @@
 // component's key path.
 #include "platform/WindowsInstaller.h"
 
+#include "platform/Files.h"
 #include "platform/Registry.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -48,16 +50,57 @@ std::vector<std::u16string> installingAccounts(const RegistryHive& machine) {
   return sids;
 }
 
+std::u16string propertiesKey(const std::u16string& sid, const std::u16string& packed) {
+  return std::u16string(kUserData) + u"\\" + sid + u"\\Products\\" + packed +
+         u"\\InstallProperties";
+}
+
+// The account that installed the packed product code, per-machine first, or
+// empty when none has. The per-machine key is looked up directly: listing
+// the accounts passes every component key of the machine.
+std::u16string installingAccount(const RegistryHive& machine, const std::u16string& packed) {
+  if (machine.hasKey(propertiesKey(std::u16string(kMachineSid), packed)))
+    return std::u16string(kMachineSid);
+  for (const std::u16string& sid : installingAccounts(machine)) {
+    if (machine.hasKey(propertiesKey(sid, packed)))
+      return sid;
+  }
+  return {};
+}
+
 // The InstallProperties key of the packed product code, or empty when no
 // account has installed it.
 std::u16string productPropertiesKey(const RegistryHive& machine, const std::u16string& packed) {
-  for (const std::u16string& sid : installingAccounts(machine)) {
-    std::u16string key = std::u16string(kUserData) + u"\\" + sid + u"\\Products\\" + packed +
-                         u"\\InstallProperties";
-    if (machine.hasKey(key))
-      return key;
+  std::u16string sid = installingAccount(machine, packed);
+  return sid.empty() ? std::u16string() : propertiesKey(sid, packed);
+}
+
+std::u16string componentsKey(const std::u16string& sid) {
+  return std::u16string(kUserData) + u"\\" + sid + u"\\Components";
+}
+
+std::atomic<std::uint64_t> componentCalls{0};
+
+bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool isDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+
+// The state a recorded key path stands for. Empty: absent. A registry key
+// path ("02:\...", "22:\..." for a 64-bit key) is local; the key itself is
+// not looked up. A file or folder path ("C:\...") is local while that file
+// or folder exists, absent when it is gone. Anything else (a source path)
+// runs from the source.
+int keyPathState(const std::u16string& keyPath) {
+  if (keyPath.empty())
+    return kInstallStateAbsent;
+  if (keyPath.size() >= 3 && isDigit(keyPath[0]) && isDigit(keyPath[1]) && keyPath[2] == u':')
+    return kInstallStateLocal;
+  if (keyPath.size() >= 3 && isDriveLetter(keyPath[0]) && keyPath[1] == u':' &&
+      keyPath[2] == u'\\') {
+    bool present = keyPath.back() == u'\\' ? pathIsDirectory(keyPath)
+                                            : pathFileExists(keyPath) && !pathIsDirectory(keyPath);
+    return present ? kInstallStateLocal : kInstallStateAbsent;
   }
-  return {};
+  return kInstallStateSource;
 }
 
 } // namespace
@@ -133,6 +176,28 @@ std::uint32_t msiGetProductInfo(const std::u16string& productCode, const std::u1
   return 0;
 }
 
+int msiGetComponentPath(const std::u16string& productCode, const std::u16string& componentCode,
+                        std::u16string& keyPath) {
+  componentCalls.fetch_add(1, std::memory_order_relaxed);
+  std::u16string product;
+  std::u16string component;
+  if (!packProductCode(productCode, product) || !packProductCode(componentCode, component))
+    return kInstallStateInvalidArgument;
+  std::shared_ptr<const RegistryHive> machine = loadRegistryHive(RegistryRoot::LocalMachine);
+  if (!machine)
+    return kInstallStateUnknown;
+  std::u16string sid = installingAccount(*machine, product);
+  if (sid.empty())
+    return kInstallStateUnknown;
+  const RegistryValue* client = machine->find(componentsKey(sid) + u"\\" + component, product);
+  std::u16string recorded;
+  if (!client || !client->text(recorded))
+    return kInstallStateUnknown;
+  if (!recorded.empty())
+    keyPath = recorded;
+  return keyPathState(recorded);
+}
+
 std::uint32_t msiProductComponentPaths(const std::u16string& productCode,
                                        std::vector<std::u16string>& keyPaths) {
   std::u16string packed;
@@ -144,16 +209,19 @@ std::uint32_t msiProductComponentPaths(const std::u16string& productCode,
 
   std::vector<std::u16string> found;
   for (const std::u16string& sid : installingAccounts(*machine)) {
-    std::u16string components = std::u16string(kUserData) + u"\\" + sid + u"\\Components";
+    std::u16string components = componentsKey(sid);
     for (const std::u16string& component : machine->subkeys(components)) {
+      componentCalls.fetch_add(1, std::memory_order_relaxed);
       const RegistryValue* client = machine->find(components + u"\\" + component, packed);
       std::u16string keyPath;
-      if (client && client->text(keyPath) && !keyPath.empty())
+      if (client && client->text(keyPath) && keyPathState(keyPath) == kInstallStateLocal)
         found.push_back(keyPath);
     }
   }
   keyPaths.insert(keyPaths.end(), found.begin(), found.end());
   return 0;
 }
+
+std::uint64_t msiComponentCallCount() { return componentCalls.load(std::memory_order_relaxed); }
 
 } // namespace platform

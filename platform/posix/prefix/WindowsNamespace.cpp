@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,6 +78,24 @@ std::string canonical(const std::string& path) {
   return path;
 }
 
+// The canonical form of the folder a drive leads to. Every path the program
+// touches starts with a drive, and resolving the folder walks each link of
+// a long host path, so a resolved folder is kept per spelling: the folders
+// a prefix's drives lead to do not move while it is in use (the drive's
+// link itself is read each time, so a drive pointed elsewhere is seen).
+std::string canonicalDriveFolder(const std::string& path) {
+  static std::mutex cacheMutex;
+  static std::map<std::string, std::string> cache;
+  std::lock_guard lock(cacheMutex);
+  auto known = cache.find(path);
+  if (known != cache.end())
+    return known->second;
+  char resolved[PATH_MAX];
+  if (!realpath(path.c_str(), resolved))
+    return path; // a missing folder is looked at again next time
+  return cache.emplace(path, resolved).first->second;
+}
+
 char16_t currentDrive() { return driveRoot(u'C') ? u'C' : u'Z'; }
 
 // The letters from A to Y that may have a root, in order: C, which may map
@@ -140,10 +159,10 @@ std::optional<std::string> driveRoot(char16_t letter) {
   if (length > 0) {
     std::string link(target, size_t(length));
     std::string resolved = link[0] == '/' ? link : root + "/dosdevices/" + link;
-    return canonical(resolved);
+    return canonicalDriveFolder(resolved);
   }
   if (letter == u'c' && isDirectory(root + "/drive_c"))
-    return canonical(root + "/drive_c");
+    return canonicalDriveFolder(root + "/drive_c");
   if (letter == u'z')
     return std::string("/");
   return std::nullopt;
@@ -195,6 +214,8 @@ std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
   return host;
 }
 
+const char* sqliteFileSystem() { return nullptr; }
+
 std::u16string toWindowsPath(const std::string& hostPath) {
   std::string path = hostPath;
   bool trailing = path.size() > 1 && path.back() == '/';
@@ -222,6 +243,14 @@ std::u16string toWindowsPath(const std::string& hostPath) {
   if (trailing && result.back() != u'\\')
     result.push_back(u'\\');
   return std::u16string{bestDrive, u':'} + result;
+}
+
+std::u16string absoluteWindowsPath(const std::string& path) {
+  if (path.empty())
+    return std::u16string();
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return toWindowsPath(error ? path : absolute.lexically_normal().string());
 }
 
 bool isWalkableFolder(const std::u16string& folder) {
