@@ -20,9 +20,7 @@ namespace {
 
 constexpr char16_t kCode[] = u"{6F1D2C3B-4A59-4E68-B7A6-958473625140}";
 
-std::vector<std::u16string> listPaths(MsiFileFinder& finder) {
-  CustomFileFilter filter;
-  filter.addExtension(u".dll");
+std::vector<std::u16string> listPaths(MsiFileFinder& finder, FileFilter& filter) {
   std::vector<FileValueObject*> files;
   EXPECT_TRUE(finder.findFiles(filter, files));
   std::vector<std::u16string> paths;
@@ -33,6 +31,12 @@ std::vector<std::u16string> listPaths(MsiFileFinder& finder) {
   }
   std::sort(paths.begin(), paths.end());
   return paths;
+}
+
+std::vector<std::u16string> listPaths(MsiFileFinder& finder) {
+  CustomFileFilter filter;
+  filter.addExtension(u".dll");
+  return listPaths(finder, filter);
 }
 
 } // namespace
@@ -202,13 +206,18 @@ public:
 
 std::vector<std::u16string> everyPath(MsiFileFinder& finder) {
   AcceptEverything filter;
-  std::vector<FileValueObject*> files;
-  finder.findFiles(filter, files);
-  std::vector<std::u16string> paths;
-  for (FileValueObject* file : files)
-    paths.push_back(file->path);
-  std::sort(paths.begin(), paths.end());
-  return paths;
+  return listPaths(finder, filter);
+}
+
+// Makes the msi-packages fixture's package the cached package of kCode, as
+// C:\windows\Installer\<cachedName>.
+void cachePackage(TestPrefix& machine, const std::string& package, const std::string& cachedName) {
+  std::filesystem::path cached = machine.driveC("windows/Installer/" + cachedName);
+  std::filesystem::create_directories(cached.parent_path());
+  std::filesystem::copy_file(fixtures::folder("msi-packages") + "/" + package, cached);
+  std::u16string name;
+  utf8ToWide(cachedName, name);
+  machine.addLocalPackage(kCode, u"C:\\windows\\Installer\\" + name);
 }
 
 bool packagesMade() {
@@ -222,10 +231,7 @@ constexpr char kPackagesMissing[] = "the msi-packages fixture was not made (it n
 // Plugins\plugin.dll, beside a neighbour's other.dll and Plugins\extra.dll.
 void installReaderProduct(TestPrefix& machine, const std::string& package = "good.msi") {
   machine.addInstalledProduct(kCode, u"Reader", u"");
-  std::filesystem::path cached = machine.driveC("windows/Installer/5f2e.msi");
-  std::filesystem::create_directories(cached.parent_path());
-  std::filesystem::copy_file(fixtures::folder("msi-packages") + "/" + package, cached);
-  machine.addLocalPackage(kCode, u"C:\\windows\\Installer\\5f2e.msi");
+  cachePackage(machine, package, "5f2e.msi");
   machine.addComponent(kMain, kCode, u"C:\\Apps\\Reader\\main.dll");
   machine.addComponent(kSettings, kCode, u"02:\\Software\\Orvia\\ReaderTest\\Installed");
   machine.addComponent(kPlugin, kCode, u"C:\\Apps\\Reader\\Plugins\\plugin.dll");
@@ -263,10 +269,7 @@ TEST(MsiFileFinder, HostilePackageNeverListsOutsideTheComponentsFolder) {
   FENNICK_REQUIRE(packagesMade(), kPackagesMissing);
   TestPrefix machine;
   machine.addInstalledProduct(kCode, u"Evil", u"");
-  std::filesystem::path cached = machine.driveC("windows/Installer/e71.msi");
-  std::filesystem::create_directories(cached.parent_path());
-  std::filesystem::copy_file(fixtures::folder("msi-packages") + "/names.msi", cached);
-  machine.addLocalPackage(kCode, u"C:\\windows\\Installer\\e71.msi");
+  cachePackage(machine, "names.msi", "e71.msi");
   machine.addComponent(u"{11111111-2222-3333-4444-555555555551}", kCode, u"C:\\Apps\\Evil\\ok.dll");
   machine.addComponent(u"{11111111-2222-3333-4444-555555555552}", kCode, u"02:\\Software\\Evil\\a");
   machine.addComponent(u"{11111111-2222-3333-4444-555555555553}", kCode, u"02:\\Software\\Evil\\b");
@@ -341,10 +344,7 @@ TEST(MsiFileFinder, ComponentWhoseKeyFileIsGoneListsNothing) {
   // the product's any more, whatever lies on disk.
   TestPrefix machine;
   machine.addInstalledProduct(kCode, u"Evil", u"");
-  std::filesystem::path cached = machine.driveC("windows/Installer/e72.msi");
-  std::filesystem::create_directories(cached.parent_path());
-  std::filesystem::copy_file(fixtures::folder("msi-packages") + "/names.msi", cached);
-  machine.addLocalPackage(kCode, u"C:\\windows\\Installer\\e72.msi");
+  cachePackage(machine, "names.msi", "e72.msi");
   machine.addComponent(u"{11111111-2222-3333-4444-555555555551}", kCode, u"C:\\Apps\\Evil\\ok.dll");
   machine.addComponent(u"{11111111-2222-3333-4444-555555555552}", kCode, u"02:\\Software\\Evil\\a");
   machine.writeFile("Apps/Evil/long name.dll");
