@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -24,6 +25,10 @@ public:
   // Bytes per sequential read: large enough that the system calls do not
   // count, small enough to stay in the processor's second-level cache.
   static constexpr std::size_t kReadChunkSize = 64 * 1024;
+  // Files up to this size are read whole into memory when opened, where
+  // the host maps files: for a small file, mapping it and tearing the
+  // mapping down again costs more than one read of all its bytes.
+  static constexpr std::size_t kWholeReadLimit = 1024 * 1024;
 
   MappedFile() = default;
   ~MappedFile();
@@ -52,6 +57,7 @@ private:
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
   void* mapping = nullptr; // the mmap result, null for an empty file
+  std::unique_ptr<std::uint8_t[]> copy; // the bytes of a file read whole
   int descriptor = -1;
   Error failure = Error::None;
 };

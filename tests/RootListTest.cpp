@@ -199,6 +199,9 @@ TEST(RootList, DisallowedRootsKeepSignaturesTimeStampedBefore) {
   EXPECT_EQ(statusOf("orvia-sha256-32.exe", *stores), kCertWrongUsage);     // as of now
   EXPECT_EQ(statusOf("orvia-rfc3161-32.exe", *stores), kTrustSuccess);      // stamped 2022-06-01
   EXPECT_EQ(statusOf("orvia-rfc3161-sha1-64.exe", *stores), kCertWrongUsage); // stamped 2023-03-01
+  // Each file is judged at its own time, whatever was judged before it.
+  EXPECT_EQ(statusOf("orvia-rfc3161-32.exe", *stores), kTrustSuccess);
+  EXPECT_EQ(statusOf("orvia-pkcs9-64.exe", *stores), kCertWrongUsage);        // stamped 2023-03-01
   // Disallowed for time stamping only, the root still vouches for code.
   disallowed.disallowedUsages = {kTimeStamping};
   EXPECT_EQ(statusOf("orvia-sha256-32.exe", *listing(disallowed)), kTrustSuccess);

@@ -3,6 +3,10 @@
 // time as of which the signature is verified.
 #include "platform/AuthenticodeCheck.h"
 #include "platform/posix/trust/AuthenticodeSignature.h"
+#include "platform/posix/trust/CertificateCache.h"
+#include "platform/posix/trust/CertificateChain.h"
+#include "platform/posix/trust/SignatureCache.h"
+#include "platform/posix/trust/TrustStoresImpl.h"
 #include "platform/TrustStores.h"
 #include "platform/WinTrust.h"
 #include "validation/CertificateNames.h"
@@ -130,6 +134,57 @@ struct StatusCase {
   const char* file;
   std::uint32_t status;
 };
+
+// Certificates made on the spot (P-256 keys, quick to make), decoded again
+// from their encoding as the certificates of a signature are.
+EVP_PKEY_ptr newKey() { return EVP_PKEY_ptr(EVP_EC_gen("P-256")); }
+
+X509_ptr makeCertificate(const char* subject, const char* issuer, long serial, EVP_PKEY* key,
+                         EVP_PKEY* signingKey, std::time_t notBefore, std::time_t notAfter,
+                         bool authority) {
+  X509_ptr made(X509_new());
+  X509_NAME_ptr subjectName(X509_NAME_new());
+  X509_NAME_ptr issuerName(X509_NAME_new());
+  X509_NAME_add_entry_by_txt(subjectName.get(), "CN", MBSTRING_UTF8,
+                             reinterpret_cast<const unsigned char*>(subject), -1, -1, 0);
+  X509_NAME_add_entry_by_txt(issuerName.get(), "CN", MBSTRING_UTF8,
+                             reinterpret_cast<const unsigned char*>(issuer), -1, -1, 0);
+  X509_set_version(made.get(), 2);
+  ASN1_INTEGER_set(X509_get_serialNumber(made.get()), serial);
+  X509_set_subject_name(made.get(), subjectName.get());
+  X509_set_issuer_name(made.get(), issuerName.get());
+  ASN1_TIME_set(X509_getm_notBefore(made.get()), notBefore);
+  ASN1_TIME_set(X509_getm_notAfter(made.get()), notAfter);
+  X509_set_pubkey(made.get(), key);
+  if (authority) {
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, made.get(), made.get(), nullptr, nullptr, 0);
+    for (auto [nid, value] : {std::pair{NID_basic_constraints, "critical,CA:TRUE"},
+                              std::pair{NID_key_usage, "critical,keyCertSign,cRLSign"}}) {
+      std::unique_ptr<X509_EXTENSION, OpenSslDeleter<&X509_EXTENSION_free>> extension(
+          X509V3_EXT_conf_nid(nullptr, &context, nid, value));
+      X509_add_ext(made.get(), extension.get(), -1);
+    }
+  }
+  X509_sign(made.get(), signingKey, EVP_sha256());
+  unsigned char* encoded = nullptr;
+  const int length = i2d_X509(made.get(), &encoded);
+  OpenSslBytes_ptr owned(encoded);
+  return cachedCertificate({encoded, static_cast<std::size_t>(length > 0 ? length : 0)});
+}
+
+// Stores whose Root holds the one certificate root.
+std::shared_ptr<TrustStores> rootStores(X509* root) {
+  auto made = std::make_shared<TrustStores>();
+  made->root.reset(X509_STORE_new());
+  X509_STORE_add_cert(made->root.get(), root);
+  return made;
+}
+
+constexpr std::time_t k2020 = 1577836800; // 2020-01-01
+constexpr std::time_t k2030 = 1893456000; // 2030-01-01
+constexpr std::time_t kDay = 86400;
 
 } // namespace
 
@@ -434,4 +489,84 @@ TEST(WinTrust, NewStoresServeSeveralThreadsFromTheirFirstCheck) {
       thread.join();
     EXPECT_EQ(statuses, (std::vector<std::uint32_t>{kTrustSuccess, kTrustSuccess, kCertRevoked}));
   }
+}
+
+TEST(WinTrust, RememberedSignaturesNeverChangeAVerdict) {
+  // Two signers with the same names, serial number and key, one signed by
+  // the root's key, the other re-signed with another key: each keeps its
+  // own verdict, whichever was checked first, however often, and on
+  // several threads at once.
+  EVP_PKEY_ptr rootKey = newKey(), otherKey = newKey(), signerKey = newKey();
+  X509_ptr root = makeCertificate("Cache Root", "Cache Root", 1, rootKey.get(), rootKey.get(),
+                                  k2020, k2030, true);
+  auto anchors = rootStores(root.get());
+  for (bool genuineFirst : {true, false}) {
+    const long serial = genuineFirst ? 7 : 8;
+    X509_ptr genuine = makeCertificate("Cache Signer", "Cache Root", serial, signerKey.get(),
+                                       rootKey.get(), k2020, k2030, false);
+    X509_ptr forged = makeCertificate("Cache Signer", "Cache Root", serial, signerKey.get(),
+                                      otherKey.get(), k2020, k2030, false);
+    ASSERT_TRUE(genuine && forged);
+    const std::time_t at = k2020 + 100 * kDay;
+    std::vector<std::pair<X509*, std::uint32_t>> order{{genuine.get(), kTrustSuccess},
+                                                       {forged.get(), kTrustCertSignature}};
+    if (!genuineFirst)
+      std::swap(order[0], order[1]);
+    for (int round = 0; round < 2; ++round) {
+      for (auto [leaf, status] : order)
+        EXPECT_EQ(buildChain(leaf, nullptr, *anchors, at, ChainUsage::CodeSigning).status, status)
+            << genuineFirst << round;
+    }
+    EXPECT_TRUE(certificateSignatureVerifies(genuine.get(), root.get()));
+    EXPECT_FALSE(certificateSignatureVerifies(forged.get(), root.get()));
+  }
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      EVP_PKEY_ptr key = newKey();
+      X509_ptr genuine = makeCertificate("Cache Signer", "Cache Root", 100 + t / 2, key.get(),
+                                         rootKey.get(), k2020, k2030, false);
+      X509_ptr forged = makeCertificate("Cache Signer", "Cache Root", 100 + t / 2, key.get(),
+                                        otherKey.get(), k2020, k2030, false);
+      for (int round = 0; round < 20; ++round) {
+        if (buildChain(genuine.get(), nullptr, *anchors, k2020 + kDay, ChainUsage::CodeSigning)
+                    .status != kTrustSuccess ||
+            buildChain(forged.get(), nullptr, *anchors, k2020 + kDay, ChainUsage::CodeSigning)
+                    .status != kTrustCertSignature)
+          ++wrong;
+      }
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(WinTrust, ChainsAreJudgedAnewForEveryFile) {
+  // The same chain, valid as of one file's time-stamp and expired as of
+  // the next file's: what was remembered of the first never passes the
+  // second, nor the other way round.
+  EXPECT_EQ(verify("expired-rfc3161-32.exe").status, kTrustSuccess);
+  EXPECT_EQ(verify("expired-32.exe").status, kCertExpired);
+  EXPECT_EQ(verify("expired-rfc3161-32.exe").status, kTrustSuccess);
+  // The same at the level of the chain: a signer valid for a year.
+  EVP_PKEY_ptr rootKey = newKey(), signerKey = newKey();
+  X509_ptr root = makeCertificate("Dated Root", "Dated Root", 1, rootKey.get(), rootKey.get(),
+                                  k2020, k2030, true);
+  X509_ptr signer = makeCertificate("Dated Signer", "Dated Root", 2, signerKey.get(),
+                                    rootKey.get(), k2020, k2020 + 365 * kDay, false);
+  auto anchors = rootStores(root.get());
+  const std::time_t during = k2020 + 100 * kDay, after = k2020 + 400 * kDay;
+  for (std::time_t at : {during, after, during, after})
+    EXPECT_EQ(buildChain(signer.get(), nullptr, *anchors, at, ChainUsage::CodeSigning).status,
+              at == during ? kTrustSuccess : kCertExpired);
+  EXPECT_EQ(buildChain(signer.get(), nullptr, *anchors, k2020 - kDay, ChainUsage::CodeSigning).status,
+            kCertExpired); // not yet valid
+}
+
+TEST(WinTrust, RememberedSignaturesStayWithinTheirBound) {
+  const SignatureCacheSize size = signatureCacheSize();
+  EXPECT_GT(size.entries, 0u);
+  EXPECT_LE(size.bytes, kSignatureCacheBytes);
 }

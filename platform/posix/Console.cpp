@@ -1,13 +1,17 @@
-// The console's character set through the C library's locales and iconv.
+// The console's character set through the C library's locales and iconv,
+// and whether a stream is a terminal.
 #include "platform/Console.h"
 
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
+#include <mutex>
 
 namespace platform {
 namespace {
@@ -21,9 +25,8 @@ bool isUtf8Name(std::string name) {
   return name == "UTF8";
 }
 
-} // namespace
-
-std::string consoleCharset() {
+// The charset of the locale the environment names, looked up afresh.
+std::string charsetOfEnvironment() {
   locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
   if (!locale)
     return kUtf8;
@@ -33,6 +36,35 @@ std::string consoleCharset() {
   if (charset.empty() || charset == "ANSI_X3.4-1968" || charset == "ASCII" ||
       charset == "US-ASCII")
     return kUtf8;
+  return charset;
+}
+
+// The variables that choose the locale's character set, and where locales
+// are found.
+std::string localeVariables() {
+  std::string variables;
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG", "LOCPATH"}) {
+    const char* value = std::getenv(name);
+    variables += value ? value : "";
+    variables += '\0';
+  }
+  return variables;
+}
+
+} // namespace
+
+std::string consoleCharset() {
+  // Loading a locale reads its files; a program that writes a line per file
+  // asks once for as long as the environment names the same locale.
+  static std::mutex mutex;
+  static std::string variables;
+  static std::string charset;
+  std::string current = localeVariables();
+  std::lock_guard lock(mutex);
+  if (charset.empty() || current != variables) {
+    charset = charsetOfEnvironment();
+    variables = std::move(current);
+  }
   return charset;
 }
 
@@ -70,6 +102,10 @@ std::string toCharset(std::string_view utf8, const std::string& charset) {
 }
 
 std::string consoleText(std::string_view utf8) { return toCharset(utf8, consoleCharset()); }
+
+bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+
+void setBinaryOutput(std::FILE*) {}
 
 void writeText(std::FILE* stream, std::string_view utf8) {
   const std::string text = consoleText(utf8);

@@ -23,6 +23,21 @@ std::uint8_t* threadReadBuffer() {
   return buffer.get();
 }
 
+// Reads the first size bytes of the file into buffer; false when it cannot
+// or ends early.
+bool readWhole(int descriptor, std::uint8_t* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t read = pread(descriptor, buffer + done, size - done, static_cast<off_t>(done));
+    if (read < 0 && errno == EINTR)
+      continue;
+    if (read <= 0)
+      return false;
+    done += static_cast<std::size_t>(read);
+  }
+  return true;
+}
+
 } // namespace
 
 MappedFile::~MappedFile() { close(); }
@@ -30,6 +45,7 @@ MappedFile::~MappedFile() { close(); }
 void MappedFile::close() {
   if (mapping)
     munmap(mapping, size);
+  copy.reset();
   if (descriptor >= 0)
     ::close(descriptor);
   mapping = nullptr;
@@ -57,6 +73,18 @@ bool MappedFile::open(const std::string& hostPath) {
   }
   if (info.st_size == 0)
     return true;
+  if (static_cast<std::uint64_t>(info.st_size) <= kWholeReadLimit) {
+    const auto length = static_cast<std::size_t>(info.st_size);
+    copy.reset(new std::uint8_t[length]);
+    if (!readWhole(file, copy.get(), length)) {
+      failure = Error::NotReadable;
+      close();
+      return false;
+    }
+    data = copy.get();
+    size = length;
+    return true;
+  }
   void* mapped = mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE,
                       file, 0);
   if (mapped == MAP_FAILED) {
@@ -78,6 +106,16 @@ bool MappedFile::readRange(std::uint64_t offset, std::uint64_t length,
     return true;
   if (descriptor < 0)
     return false;
+  if (copy) { // read whole already: the pieces come from memory
+    while (length > 0) {
+      const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(length, kReadChunkSize));
+      if (!consume({data + offset, piece}))
+        return false;
+      offset += piece;
+      length -= piece;
+    }
+    return true;
+  }
   std::uint8_t* buffer = threadReadBuffer();
   while (length > 0) {
     const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(length, kReadChunkSize));

@@ -1,9 +1,12 @@
 // The console's character set: the output code page of the console the
 // program writes to, else the ANSI code page; text converted with
 // WideCharToMultiByte. Text for a console itself goes out as UTF-16 with
-// WriteConsoleW, which no code page limits.
+// WriteConsoleW, which no code page limits; and whether a stream is a
+// console.
 #include "platform/Console.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <io.h>
@@ -131,6 +134,14 @@ void writeText(std::FILE* stream, std::string_view utf8) {
   }
   const std::string text = consoleText(rest);
   std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+// A console, not the NUL device that _isatty also reports.
+bool isTerminal(std::FILE* stream) { return consoleOf(stream) != nullptr; }
+
+void setBinaryOutput(std::FILE* stream) {
+  std::fflush(stream);
+  _setmode(_fileno(stream), _O_BINARY);
 }
 
 } // namespace platform

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -71,7 +72,20 @@ std::string matchComponent(const std::string& folder, const std::string& name) {
   return found;
 }
 
+// The path with every link resolved, "." and ".." taken, or the path as it
+// is when it cannot be resolved. The system names the file a descriptor
+// opened on the path: three calls, where resolving component by component
+// takes one per component.
 std::string canonical(const std::string& path) {
+  const int descriptor = open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (descriptor >= 0) {
+    char resolved[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
+    const ssize_t length = readlink(link.c_str(), resolved, sizeof resolved);
+    close(descriptor);
+    if (length > 0 && length < ssize_t(sizeof resolved) && resolved[0] == '/')
+      return std::string(resolved, std::size_t(length));
+  }
   char resolved[PATH_MAX];
   if (realpath(path.c_str(), resolved))
     return resolved;
@@ -177,12 +191,9 @@ std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
   toUpperAscii(head);
   if (path.rfind(u"\\\\", 0) == 0 || path.rfind(u"//", 0) == 0 || (longForm && head == u"UNC\\"))
     return std::nullopt; // UNC paths name no drive of this machine
-  char16_t drive = currentDrive();
-  size_t start = 0;
-  if (path.size() >= 2 && path[1] == u':') {
-    drive = path[0];
-    start = 2;
-  }
+  const bool hasDrive = path.size() >= 2 && path[1] == u':';
+  const char16_t drive = hasDrive ? path[0] : currentDrive();
+  const size_t start = hasDrive ? 2 : 0;
   std::optional<std::string> root = driveRoot(drive);
   if (!root)
     return std::nullopt;

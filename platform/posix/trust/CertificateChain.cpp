@@ -5,6 +5,7 @@
 #include "platform/posix/trust/CertificateChain.h"
 
 #include "platform/posix/trust/IssuerPaths.h"
+#include "platform/posix/trust/SignatureCache.h"
 #include "platform/TrustStatus.h"
 
 #include <openssl/objects.h>
@@ -90,6 +91,70 @@ int recordFault(int ok, X509_STORE_CTX* context) {
   default:
     faults->other = true;
     break;
+  }
+  return 1;
+}
+
+// The verifier's step that checks the chain's signatures and validity
+// times, as OpenSSL's own step checks them under the flags judgeChain sets
+// (every certificate of Root an anchor; the top certificate's own signature
+// not checked), with the signatures' outcomes from the process's cache.
+// Every fault goes to the verify callback at its depth.
+int checkSignaturesAndTimes(X509_STORE_CTX* context) {
+  STACK_OF(X509)* chain = X509_STORE_CTX_get0_chain(context);
+  X509_STORE_CTX_verify_cb callback = X509_STORE_CTX_get_verify_cb(context);
+  X509_VERIFY_PARAM* parameters = X509_STORE_CTX_get0_param(context);
+  std::time_t at = X509_VERIFY_PARAM_get_time(parameters);
+  std::time_t* checkTime =
+      (X509_VERIFY_PARAM_get_flags(parameters) & X509_V_FLAG_USE_CHECK_TIME) != 0 ? &at : nullptr;
+  // Reports a fault; false when the callback stops the verification.
+  auto fault = [&](X509* certificate, int depth, int error) {
+    X509_STORE_CTX_set_error_depth(context, depth);
+    X509_STORE_CTX_set_current_cert(context, certificate);
+    X509_STORE_CTX_set_error(context, error);
+    return callback(0, context) != 0;
+  };
+  int depth = sk_X509_num(chain) - 1;
+  if (depth < 0)
+    return 1;
+  X509* issuer = sk_X509_value(chain, depth);
+  X509* subject = issuer;
+  while (depth >= 0) {
+    if (subject != issuer) {
+      // The issuer's key usage must allow signing certificates (digital
+      // signatures for a proxy certificate).
+      const bool proxy = (X509_get_extension_flags(subject) & EXFLAG_PROXY) != 0;
+      const std::uint32_t needed = proxy ? KU_DIGITAL_SIGNATURE : KU_KEY_CERT_SIGN;
+      if ((X509_get_key_usage(issuer) & needed) == 0 &&
+          !fault(issuer, depth + 1,
+                 proxy ? X509_V_ERR_KEYUSAGE_NO_DIGITAL_SIGNATURE : X509_V_ERR_KEYUSAGE_NO_CERTSIGN))
+        return 0;
+      if (!X509_get0_pubkey(issuer)) {
+        if (!fault(issuer, depth + 1, X509_V_ERR_UNABLE_TO_DECODE_ISSUER_PUBLIC_KEY))
+          return 0;
+      } else if (!certificateSignatureVerifies(subject, issuer) &&
+                 !fault(subject, depth, X509_V_ERR_CERT_SIGNATURE_FAILURE)) {
+        return 0;
+      }
+    }
+    const int notBefore = X509_cmp_time(X509_get0_notBefore(subject), checkTime);
+    if (notBefore == 0 && !fault(subject, depth, X509_V_ERR_ERROR_IN_CERT_NOT_BEFORE_FIELD))
+      return 0;
+    if (notBefore > 0 && !fault(subject, depth, X509_V_ERR_CERT_NOT_YET_VALID))
+      return 0;
+    const int notAfter = X509_cmp_time(X509_get0_notAfter(subject), checkTime);
+    if (notAfter == 0 && !fault(subject, depth, X509_V_ERR_ERROR_IN_CERT_NOT_AFTER_FIELD))
+      return 0;
+    if (notAfter < 0 && !fault(subject, depth, X509_V_ERR_CERT_HAS_EXPIRED))
+      return 0;
+    X509_STORE_CTX_set_error_depth(context, depth);
+    X509_STORE_CTX_set_current_cert(context, subject);
+    if (!callback(1, context))
+      return 0;
+    if (--depth >= 0) {
+      issuer = subject;
+      subject = sk_X509_value(chain, depth);
+    }
   }
   return 1;
 }
@@ -231,6 +296,7 @@ JudgedChain judgeChain(X509* leaf, STACK_OF(X509) * untrusted, X509_STORE* ancho
   }
   X509_STORE_CTX_set_app_data(context.get(), &faults);
   X509_STORE_CTX_set_verify_cb(context.get(), recordFault);
+  X509_STORE_CTX_set_verify(context.get(), checkSignaturesAndTimes);
   X509_VERIFY_PARAM* parameters = X509_STORE_CTX_get0_param(context.get());
   // Every certificate of Root anchors a chain, not only self-signed ones.
   X509_VERIFY_PARAM_set_flags(parameters, X509_V_FLAG_PARTIAL_CHAIN | X509_V_FLAG_TRUSTED_FIRST);
