@@ -17,6 +17,7 @@
 #include "finders/ProductRecord.h"
 #include "finders/QORBFileFinder.h"
 #include "finders/ValueObject.h"
+#include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/WindowsNamespace.h"
 #include "session/ScratchFolder.h"
@@ -108,8 +109,10 @@ int main(int argc, char** argv) {
       return 1;
     }
   } else {
-    std::filesystem::create_directories(scratchHost);
-    scratch = platform::toWindowsPath(std::filesystem::absolute(scratchHost).string());
+    // Through the platform, under its wide name: a narrow name would be read
+    // in the ANSI code page on Windows.
+    scratch = platform::absoluteWindowsPath(scratchHost);
+    platform::shCreateDirectoryEx(scratch);
   }
 
   std::unique_ptr<FileFilter> filter;

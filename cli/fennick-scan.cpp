@@ -40,7 +40,6 @@
 #include <iterator>
 #include <optional>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -232,7 +231,7 @@ int main(int argc, char** argv) {
     std::fputs("fennick-scan: the scan configuration could not be read\n", stderr);
     return kExitTrouble;
   }
-  bool terminal = isatty(STDERR_FILENO);
+  bool terminal = platform::isTerminal(stderr);
   while (job->running.load(std::memory_order_acquire)) {
     if (terminal)
       showProgress(*job);

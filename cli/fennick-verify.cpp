@@ -1,9 +1,11 @@
-// fennick-verify: checks the signatures of single files the way a scan does.
+// fennick-verify: checks the signatures of files the way a scan does, named
+// one by one or by the folders that hold them.
 //
-//   fennick-verify [--json] [--jobs N] [--config FILE] [--prefix DIR] [--] PATH...
-//   fennick-verify [--json] [--jobs N] [--type pe|jar] [--hash HEX] [--company TEXT]
-//                  [--start DATE] [--end DATE] [--prefix DIR] [--] PATH...
+//   fennick-verify [OPTIONS] [--config FILE] [--] PATH...
+//   fennick-verify [OPTIONS] [--type pe|jar] [--hash HEX] [--company TEXT]
+//                  [--start DATE] [--end DATE] [--] PATH...
 //   fennick-verify --help | --version
+//   OPTIONS: [--json | --csv] [--only CLASS]... [-r] [--follow-links] [--jobs N] [--prefix DIR]
 //
 // With --config, the validators, their criteria and the choice of validator
 // by file extension come from a ScanConfig file (UTF-8), exactly as a scan
@@ -14,8 +16,13 @@
 // ending in .zip or .jar goes to the archive validator, anything else to the
 // PE one. --config cannot be combined with criteria options.
 //
-// --jobs N checks N files at a time (default: one per processor); the
-// output keeps the order of the arguments whatever N is.
+// A folder stands for the files directly in it that a validator takes by
+// their extension (every file with --type); with --recurse (-r) for those of
+// its subfolders too (CheckInputs, FolderWalk). Results are printed in the
+// order of the arguments and of the walk, each as soon as it and every one
+// before it are known, whatever --jobs is; --only limits what is printed,
+// not what is checked. A summary of the verdicts ends the run on stderr, and
+// on a terminal a progress line shows how far it has come.
 //
 // Paths are host paths, made absolute against the current folder; on Linux
 // they reach the validator as Windows paths through the namespace of the
@@ -23,32 +30,42 @@
 // and "\\?\..." stay as they are). --prefix applies only where the machine
 // is a prefix, and only there does --help offer it. DATE is "YYYY-MM-DD" or
 // "YYYY-MM-DD HH:MM:SS.mmm" (UTC). Text goes out in the terminal's character
-// set, JSON always in UTF-8. Exit status: 0 when no file is affected, 1 when
-// one is, 2 for a usage error, a --prefix that is no Wine-style prefix or an
-// unreadable configuration.
+// set (on a Windows console as the console's own text), JSON and CSV always
+// in UTF-8. Exit status: 0 when no file is
+// affected, 1 when one is, 2 for a usage error, a --prefix that is no
+// Wine-style prefix or an unreadable configuration.
+#include "cli/CheckInputs.h"
+#include "cli/FileReport.h"
 #include "cli/PrefixFolder.h"
+#include "cli/ProgressLine.h"
+#include "cli/ReportStream.h"
 #include "config/ConfigDate.h"
 #include "config/ScanConfig.h"
 #include "FennickVersion.h"
+#include "l10n/CommandLineTexts.h"
 #include "platform/Console.h"
 #include "platform/Process.h"
 #include "platform/Resources.h"
 #include "platform/WindowsNamespace.h"
-#include "util/Calendar.h"
 #include "util/FileHelpers.h"
-#include "util/Json.h"
+#include "util/OrderedWork.h"
 #include "util/Text.h"
 #include "util/WorkerPool.h"
+#include "validation/FileFilter.h"
 #include "validation/JarValidator.h"
 #include "validation/PEValidator.h"
 #include "validation/ValidationResult.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,8 +74,11 @@ namespace {
 enum class FileType { Pe, Archive };
 
 struct Options {
-  bool json = false;
-  std::optional<FileType> type;  // forced by --type
+  ReportStream::Format format = ReportStream::Format::Text;
+  std::set<VerdictClass> only;       // --only; empty for every class
+  bool recurse = false;              // --recurse, -r
+  bool followLinks = false;          // --follow-links
+  std::optional<FileType> type;      // forced by --type
   std::u16string hash;
   std::u16string company;
   FileTime start;
@@ -72,26 +92,41 @@ struct Options {
   std::vector<std::string> paths;
 };
 
-// What the tool reports about one argument.
-struct FileReport {
-  std::string path;                      // as given
-  const char* validator = nullptr;       // "PE", "JAR", or none
-  std::optional<int> result;             // the validation result, when one ran
-  std::optional<std::uint32_t> trustStatus; // the platform's status, when a trust check ran
-  std::optional<SignerInfo> signer;      // the signer facts, when a validator ran
-  std::string note;                      // why there is no result
-};
+// Pieces taken from the walk but not yet printed, at most: enough to keep
+// every thread busy behind a slow file, few enough to keep memory small.
+constexpr std::size_t kPiecesInFlight = 1024;
+constexpr std::chrono::milliseconds kProgressInterval{100};
 
 void printUsage(std::FILE* to) {
-  // --prefix chooses the machine only where the machine is a prefix.
-  const char* prefix = platform::machineIsPrefix() ? " [--prefix DIR]" : "";
-  std::fprintf(to,
-               "usage: fennick-verify [--json] [--jobs N] [--config FILE]%s [--] PATH...\n"
-               "       fennick-verify [--json] [--jobs N] [--type pe|jar] [--hash HEX] [--company TEXT]\n"
-               "                      [--start DATE] [--end DATE]%s [--] PATH...\n"
-               "       fennick-verify --help | --version\n"
-               "DATE: YYYY-MM-DD or \"YYYY-MM-DD HH:MM:SS.mmm\" (UTC)\n",
-               prefix, prefix);
+  std::fputs(
+      "usage: fennick-verify [OPTIONS] [--config FILE] [--] PATH...\n"
+      "       fennick-verify [OPTIONS] [--type pe|jar] [--hash HEX] [--company TEXT]\n"
+      "                      [--start DATE] [--end DATE] [--] PATH...\n"
+      "       fennick-verify --help | --version\n"
+      "PATH is a file, or a folder standing for the files in it that a validator takes.\n"
+      "  --json              print the results as one JSON array\n"
+      "  --csv               print the results as CSV with a header record\n"
+      "  --only CLASS        print only results of CLASS: affected, verified, unsigned or\n"
+      "                      failed (repeatable; every file is still checked)\n"
+      "  -r, --recurse       check the files of subfolders too\n"
+      "  --follow-links      also follow links that lead out of a folder given\n"
+      "  --jobs N            check N files at a time (default: one per processor)\n",
+      to);
+  if (platform::machineIsPrefix())
+    std::fputs("  --prefix DIR        see the paths through this Wine-style prefix\n"
+               "                      (default $WINEPREFIX or ~/.wine)\n",
+               to);
+  std::fputs(
+      "  --config FILE       the validators and criteria of a ScanConfig document\n"
+      "  --type pe|jar       check every file (in folders: every file) with this validator\n"
+      "  --hash HEX          the signer's SHA-1 thumbprint must contain HEX\n"
+      "  --company TEXT      a name in the signer's chain must contain TEXT\n"
+      "  --start DATE        signed on or after DATE\n"
+      "  --end DATE          signed on or before DATE\n"
+      "  --help, -h          print this help\n"
+      "  --version           print the version\n"
+      "DATE: YYYY-MM-DD or \"YYYY-MM-DD HH:MM:SS.mmm\" (UTC)\n",
+      to);
 }
 
 // The options that answer without checking anything: true when argument
@@ -106,6 +141,22 @@ bool parseInformationOption(const std::string& argument, Options& options) {
     return true;
   }
   return false;
+}
+
+// The options that take no value: true when argument is one of them (and
+// notes it).
+bool parseFlag(const std::string& argument, Options& options) {
+  if (argument == "--json")
+    options.format = ReportStream::Format::Json;
+  else if (argument == "--csv")
+    options.format = ReportStream::Format::Csv;
+  else if (argument == "--recurse" || argument == "-r")
+    options.recurse = true;
+  else if (argument == "--follow-links")
+    options.followLinks = true;
+  else
+    return false;
+  return true;
 }
 
 // A prefix given with --prefix must be a Wine-style prefix; says why not,
@@ -125,16 +176,10 @@ std::u16string wide(const std::string& text) {
   return result;
 }
 
-std::string narrow(const std::u16string& text) {
-  std::string result;
-  wideToUtf8(text, result);
-  return result;
-}
-
 // The options that take a value.
 bool isValuedOption(const std::string& argument) {
   for (const char* option : {"--config", "--type", "--hash", "--company", "--start", "--end",
-                             "--prefix", "--jobs"}) {
+                             "--prefix", "--jobs", "--only"}) {
     if (argument == option)
       return true;
   }
@@ -144,6 +189,7 @@ bool isValuedOption(const std::string& argument) {
 // Reads the command line; false after printing why it is no valid one.
 bool parseOptions(int argc, char** argv, Options& options) {
   bool endOfOptions = false;
+  bool json = false, csv = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (endOfOptions || argument.empty() || argument[0] != '-' || argument == "-") {
@@ -156,8 +202,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
     }
     if (parseInformationOption(argument, options))
       continue;
-    if (argument == "--json") {
-      options.json = true;
+    if (parseFlag(argument, options)) {
+      json = json || argument == "--json";
+      csv = csv || argument == "--csv";
       continue;
     }
     if (!isValuedOption(argument)) {
@@ -183,6 +230,15 @@ bool parseOptions(int argc, char** argv, Options& options) {
         std::fprintf(stderr, "fennick-verify: --type is pe or jar, not %s\n", value.c_str());
         return false;
       }
+    } else if (argument == "--only") {
+      std::optional<VerdictClass> verdict = verdictClassNamed(value);
+      if (!verdict) {
+        std::fprintf(stderr,
+                     "fennick-verify: --only is affected, verified, unsigned or failed, not %s\n",
+                     value.c_str());
+        return false;
+      }
+      options.only.insert(*verdict);
     } else if (argument == "--hash") {
       options.hash = wide(value);
     } else if (argument == "--company") {
@@ -202,13 +258,14 @@ bool parseOptions(int argc, char** argv, Options& options) {
                      value.c_str());
         return false;
       }
-    } else {
-      std::fprintf(stderr, "fennick-verify: unknown option %s\n", argument.c_str());
-      return false;
     }
   }
   if (options.paths.empty() && !options.help && !options.version) {
     std::fprintf(stderr, "fennick-verify: no file given\n");
+    return false;
+  }
+  if (json && csv) {
+    std::fprintf(stderr, "fennick-verify: choose one of --json and --csv\n");
     return false;
   }
   if (options.config && options.criteria) {
@@ -247,24 +304,22 @@ bool loadConfigValidators(const std::optional<std::string>& hostPath,
   return true;
 }
 
-FileType typeOf(const std::string& path, const Options& options) {
+bool isArchiveName(const std::u16string& path) {
+  return endsWithNoCase(path, u".zip") || endsWithNoCase(path, u".jar");
+}
+
+FileType typeOf(const std::u16string& windowsPath, const Options& options) {
   if (options.type)
     return *options.type;
-  const std::u16string name = wide(path);
-  return endsWithNoCase(name, u".zip") || endsWithNoCase(name, u".jar") ? FileType::Archive
-                                                                         : FileType::Pe;
+  return isArchiveName(windowsPath) ? FileType::Archive : FileType::Pe;
 }
 
-std::u16string windowsPathOf(const std::string& hostPath) {
-  return platform::absoluteWindowsPath(hostPath);
-}
-
-FileReport checkPe(const std::string& path, const PEValidator& validator) {
+FileReport checkPe(const CheckInputs::Input& input, const PEValidator& validator) {
   FileReport report;
-  report.path = path;
+  report.path = input.hostPath;
   report.validator = "PE";
   PECheckDetails details;
-  report.result = validator.check(windowsPathOf(path), details);
+  report.result = validator.check(input.windowsPath, details);
   if (details.trustChecked)
     report.trustStatus = details.trustStatus;
   report.signer = details.signer;
@@ -273,95 +328,31 @@ FileReport checkPe(const std::string& path, const PEValidator& validator) {
 
 // Signed archives: no trust check runs, so there is no trust status; the
 // signer is the certificate that verified the signature block, if any.
-FileReport checkArchive(const std::string& path, JarValidator& validator) {
+FileReport checkArchive(const CheckInputs::Input& input, JarValidator& validator) {
   FileReport report;
-  report.path = path;
+  report.path = input.hostPath;
   report.validator = "JAR";
   SignerInfo signer;
-  report.result = validator.check(windowsPathOf(path), signer);
+  report.result = validator.check(input.windowsPath, signer);
   report.signer = signer;
   return report;
 }
 
 // The check of one file by the validator the configuration gives its name.
-FileReport checkConfigured(const std::string& path, const ScanConfigValidators& validators) {
-  ValidatorBase* validator = validators.factory->getValidator(windowsPathOf(path));
+FileReport checkConfigured(const CheckInputs::Input& input,
+                           const ScanConfigValidators& validators) {
+  ValidatorBase* validator = validators.factory->getValidator(input.windowsPath);
   if (auto* pe = dynamic_cast<PEValidator*>(validator))
-    return checkPe(path, *pe);
+    return checkPe(input, *pe);
   if (auto* jar = dynamic_cast<JarValidator*>(validator))
-    return checkArchive(path, *jar);
+    return checkArchive(input, *jar);
   FileReport report;
-  report.path = path;
+  report.path = input.hostPath;
   report.note = "no validator takes this file type";
   return report;
 }
 
-// "YYYY-MM-DDTHH:MM:SS.mmmZ"
-std::string isoTime(FileTime time) {
-  const CalendarTime calendar = fileTimeToCalendar(time);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", calendar.year,
-                calendar.month, calendar.day, calendar.hour, calendar.minute, calendar.second,
-                calendar.millisecond);
-  return text;
-}
-
-std::string hexStatus(std::uint32_t status) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", status);
-  return text;
-}
-
-std::string jsonObject(const FileReport& report) {
-  std::string json = "{\"path\": " + jsonString(report.path);
-  json += ", \"validator\": ";
-  json += report.validator ? jsonString(report.validator) : "null";
-  json += ", \"result\": " + (report.result ? std::to_string(*report.result) : "null");
-  const char* name = report.result ? ValidationResult::name(*report.result) : nullptr;
-  json += ", \"resultName\": ";
-  json += name ? jsonString(name) : "null";
-  json += ", \"trustStatus\": ";
-  json += report.trustStatus ? jsonString(hexStatus(*report.trustStatus)) : "null";
-  json += ", \"signer\": ";
-  if (report.signer) {
-    json += "{\"subjectNames\": " + jsonString(narrow(report.signer->subjectNames));
-    json += ", \"thumbprint\": " + jsonString(narrow(report.signer->thumbprint));
-    json += ", \"signingTime\": ";
-    json += report.signer->signingTime.isSet() ? jsonString(isoTime(report.signer->signingTime))
-                                               : "null";
-    json += "}";
-  } else {
-    json += "null";
-  }
-  if (!report.note.empty())
-    json += ", \"note\": " + jsonString(report.note);
-  return json + "}";
-}
-
-// path, result name, signer names, thumbprint, time-stamp; tab-separated,
-// "-" where there is nothing.
-std::string textLine(const FileReport& report) {
-  auto field = [](const std::string& value) { return value.empty() ? std::string("-") : value; };
-  std::string line = report.path + "\t";
-  if (!report.result)
-    return line + report.note;
-  const char* name = ValidationResult::name(*report.result);
-  line += name ? name : std::to_string(*report.result);
-  if (report.trustStatus && *report.trustStatus != 0)
-    line += " (" + hexStatus(*report.trustStatus) + ")";
-  const SignerInfo signer = report.signer.value_or(SignerInfo{});
-  // Appended piece by piece: GCC 12 at -O3 mistakes "\t" + field for an
-  // overlapping copy (-Wrestrict).
-  line += '\t';
-  line += field(narrow(signer.subjectNames));
-  line += '\t';
-  line += field(narrow(signer.thumbprint));
-  line += '\t';
-  line += field(signer.signingTime.isSet() ? isoTime(signer.signingTime) : "");
-  return line;
-}
-
-// The report of a check that could not be completed.
+// The report of a check that could not be completed (it threw).
 FileReport failedCheck(const std::string& path) {
   FileReport report;
   report.path = path;
@@ -370,38 +361,10 @@ FileReport failedCheck(const std::string& path) {
   return report;
 }
 
-// Checks every path on options.jobs threads and prints the reports in the
-// order of the paths, each as soon as it and every one before it are done.
-// True when a file is affected.
-bool checkAndPrint(const Options& options,
-                   const std::function<FileReport(const std::string&)>& checkOne) {
-  const std::size_t count = options.paths.size();
-  std::vector<std::optional<FileReport>> reports(count);
-  std::vector<bool> done(count, false);
-  std::size_t printed = 0;
-  bool anyAffected = false;
-  if (options.json)
-    std::printf("[");
-  runOnWorkers(
-      count, options.jobs ? options.jobs : defaultWorkerCount(),
-      [&](std::size_t i) { reports[i] = checkOne(options.paths[i]); },
-      [&](std::size_t i) {
-        done[i] = true;
-        for (; printed < count && done[printed]; ++printed) {
-          if (!reports[printed]) // the check threw: a trust failure of this file alone
-            reports[printed] = failedCheck(options.paths[printed]);
-          const FileReport& report = *reports[printed];
-          anyAffected = anyAffected || report.result == ValidationResult::Affected;
-          if (options.json)
-            std::printf("%s\n%s", printed == 0 ? "" : ",", jsonObject(report).c_str());
-          else
-            platform::writeText(stdout, textLine(report) + "\n");
-          reports[printed].reset();
-        }
-      });
-  if (options.json)
-    std::printf("\n]\n");
-  return anyAffected;
+std::string utf8(const std::u16string& text) {
+  std::string result;
+  wideToUtf8(text, result);
+  return result;
 }
 
 } // namespace
@@ -430,8 +393,11 @@ int main(int argc, char** argv) {
       return 2;
     platform::setPrefix(*options.prefix);
   }
+  // The configuration checks the files (without criteria options) or only
+  // chooses the files of folders by their extension (with them, unless
+  // --type takes every file).
   ScanConfigValidators configured;
-  if (!options.criteria && !loadConfigValidators(options.config, configured))
+  if ((!options.criteria || !options.type) && !loadConfigValidators(options.config, configured))
     return 2;
   PEValidator peValidator;
   JarValidator jarValidator;
@@ -443,12 +409,73 @@ int main(int argc, char** argv) {
     validator->endDate = options.end;
   }
 
-  auto checkOne = [&](const std::string& path) {
-    if (!options.criteria)
-      return checkConfigured(path, configured);
-    return typeOf(path, options) == FileType::Archive ? checkArchive(path, jarValidator)
-                                                      : checkPe(path, peValidator);
+  auto takenInFolders = [&](const std::u16string& windowsPath) {
+    if (options.criteria && options.type)
+      return true;
+    return configured.filter->accept(windowsPath) ||
+           (options.criteria && isArchiveName(windowsPath));
   };
-  const bool anyAffected = checkAndPrint(options, checkOne);
-  return anyAffected ? 1 : 0;
+  auto checkOne = [&](const CheckInputs::Input& input) {
+    if (!options.criteria)
+      return checkConfigured(input, configured);
+    return typeOf(input.windowsPath, options) == FileType::Archive
+               ? checkArchive(input, jarValidator)
+               : checkPe(input, peValidator);
+  };
+
+  CheckInputs inputs(options.paths, {options.recurse, options.followLinks}, takenInFolders);
+  if (options.format == ReportStream::Format::Csv)
+    platform::setBinaryOutput(stdout);
+  ReportStream stream(stdout, options.format, options.only);
+  const CommandLineTexts texts;
+  ProgressLine progress(stderr);
+  const bool outputOnTerminal = platform::isTerminal(stdout);
+  std::atomic<std::uint64_t> found{0}, done{0};
+
+  const unsigned workers = options.jobs ? options.jobs : defaultWorkerCount();
+  const std::size_t slots = std::max<std::size_t>(kPiecesInFlight, workers);
+  std::vector<CheckInputs::Input> pieces(slots);
+  std::vector<FileReport> reports(slots);
+  OrderedWork work;
+  work.take = [&](std::size_t slot) {
+    if (!inputs.next(pieces[slot]))
+      return false;
+    if (pieces[slot].kind == CheckInputs::Input::Kind::File)
+      found.fetch_add(1, std::memory_order_relaxed);
+    return true;
+  };
+  work.work = [&](std::size_t slot) {
+    if (pieces[slot].kind != CheckInputs::Input::Kind::File)
+      return;
+    // A check that throws leaves this report: a trust failure of this file alone.
+    reports[slot] = failedCheck(pieces[slot].hostPath);
+    reports[slot] = checkOne(pieces[slot]);
+    done.fetch_add(1, std::memory_order_relaxed);
+  };
+  work.handOn = [&](std::size_t slot) {
+    const CheckInputs::Input& piece = pieces[slot];
+    if (piece.kind == CheckInputs::Input::Kind::UnreadableFolder) {
+      progress.erase();
+      std::fflush(stdout);
+      platform::writeText(stderr, "fennick-verify: cannot read the folder " + piece.hostPath + "\n");
+      return;
+    }
+    if (outputOnTerminal)
+      progress.erase();
+    stream.add(reports[slot]);
+    reports[slot] = FileReport{};
+  };
+  work.handedOn = [&] { std::fflush(stdout); };
+  work.tick = [&] {
+    progress.show(utf8(texts.progress(done.load(std::memory_order_relaxed),
+                                      found.load(std::memory_order_relaxed))));
+  };
+
+  stream.begin();
+  runInOrder(work, workers, slots, kProgressInterval);
+  stream.end();
+  std::fflush(stdout);
+  progress.erase();
+  platform::writeText(stderr, utf8(texts.summary(stream.counts())) + "\n");
+  return stream.counts().affected > 0 ? 1 : 0;
 }

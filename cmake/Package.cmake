@@ -1,12 +1,18 @@
 # What `cmake --install` puts on a machine, and the Debian package CPack
-# makes of it (tools/package): the two command-line tools, the window with
-# its desktop entry and icons, and the manual pages, made from their scdoc
-# sources in packaging/man/ with the project's version.
+# makes of it (tools/package): the two command-line tools with their bash
+# completion, the window with its desktop entry and icons, and the manual
+# pages, made from their scdoc sources in packaging/man/ with the project's
+# version.
 include(GNUInstallDirs)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 install(TARGETS fennick-scan fennick-verify RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Bash completion of both tools, where bash-completion loads it by the
+# command's name.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/completion/fennick-scan
+              ${CMAKE_SOURCE_DIR}/packaging/completion/fennick-verify
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 if(TARGET fennick-package-reader)
   # Found by the tools relative to their own folder (bin/../libexec/fennick).
   install(TARGETS fennick-package-reader RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/fennick)

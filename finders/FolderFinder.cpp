@@ -9,12 +9,6 @@
 
 #include <algorithm>
 
-// The directories on the current walk path whose identity is known: a link
-// that leads back to one of them would make the walk endless.
-struct FolderFinder::WalkState {
-  std::vector<platform::FileIdentity> path;
-};
-
 FolderFinder::FolderFinder(std::u16string scratchFolder,
                            std::vector<std::u16string> excludedSuffixes)
     : FileFinder(std::move(scratchFolder), std::move(excludedSuffixes)) {}
@@ -45,22 +39,10 @@ std::unique_ptr<FileValueObject> FolderFinder::createValueObject(const std::u16s
 
 bool FolderFinder::findFiles(FileFilter& filter, std::vector<FileValueObject*>& files) {
   for (const std::u16string& folder : folders) {
-    WalkState state;
-    platform::FileIdentity root;
-    if (platform::getFileIdentity(folder, root) && root.known())
-      state.path.push_back(root);
-    walkFolder(filter, files, folder, state, 0);
+    WalkCycleGuard guard(folder);
+    walkFolder(filter, files, folder, guard);
   }
   return true;
-}
-
-bool FolderFinder::entersFolder(const platform::FindData& entry,
-                                const std::vector<platform::FileIdentity>& path, int depth) {
-  if (depth >= kMaxWalkDepth)
-    return false;
-  if (!entry.isLink || !entry.identity.known())
-    return true;
-  return std::find(path.begin(), path.end(), entry.identity) == path.end();
 }
 
 bool FolderFinder::isExcluded(const std::u16string& fullPath) const {
@@ -93,7 +75,7 @@ bool FolderFinder::listFolder(FileFilter& filter, std::vector<FileValueObject*>&
 }
 
 bool FolderFinder::walkFolder(FileFilter& filter, std::vector<FileValueObject*>& files,
-                              const std::u16string& folder, WalkState& state, int depth) {
+                              const std::u16string& folder, WalkCycleGuard& guard) {
   platform::FileEnumeration enumeration;
   platform::FindData entry;
   if (!enumeration.findFirst(folder + u"\\*", entry))
@@ -105,14 +87,10 @@ bool FolderFinder::walkFolder(FileFilter& filter, std::vector<FileValueObject*>&
     if (isExcluded(fullPath))
       continue;
     if (entry.isDirectory) {
-      if (!entersFolder(entry, state.path, depth + 1))
+      if (!guard.enter(entry))
         continue;
-      const bool tracked = entry.identity.known();
-      if (tracked)
-        state.path.push_back(entry.identity);
-      walkFolder(filter, files, fullPath, state, depth + 1);
-      if (tracked)
-        state.path.pop_back();
+      walkFolder(filter, files, fullPath, guard);
+      guard.leave();
     } else {
       offerFile(filter, files, fullPath);
     }

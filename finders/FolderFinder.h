@@ -2,7 +2,7 @@
 #pragma once
 
 #include "finders/FileFinder.h"
-#include "platform/Files.h"
+#include "finders/WalkCycleGuard.h"
 
 #include <memory>
 #include <set>
@@ -31,19 +31,15 @@ public:
   std::set<std::u16string> folders; // plain code-unit order, case-sensitive
   std::vector<std::unique_ptr<FileValueObject>> valueObjects; // in order made
 
-  // Walks deeper than this are cut off: the host has no path-length limit
-  // that would end a walk down a link chain.
-  static constexpr int kMaxWalkDepth = 128;
+  // Walks deeper than this are cut off (see WalkCycleGuard).
+  static constexpr int kMaxWalkDepth = WalkCycleGuard::kMaxDepth;
 
   // Whether the walk enters the folder that entry leads to, at depth (1 for
-  // a subfolder of a configured folder): never at kMaxWalkDepth or deeper,
-  // and never through a link to a folder on the walk's path (the identities
-  // in path). A folder that is no link cannot lead back up its own tree, and
-  // an unknown identity shows no cycle: some file systems and network
-  // redirectors give every folder the index 0, or one index to many, so
-  // such folders are entered, with only the depth bound to end the walk.
+  // a subfolder of a configured folder): the rule of WalkCycleGuard.
   static bool entersFolder(const platform::FindData& entry,
-                           const std::vector<platform::FileIdentity>& path, int depth);
+                           const std::vector<platform::FileIdentity>& path, int depth) {
+    return WalkCycleGuard::entersFolder(entry, path, depth);
+  }
 
 protected:
   // Lists the files directly in folder, under the same exclusion and filter
@@ -55,9 +51,8 @@ protected:
   bool isExcluded(const std::u16string& fullPath) const;
 
 private:
-  struct WalkState;
   void offerFile(FileFilter& filter, std::vector<FileValueObject*>& files,
                  const std::u16string& fullPath);
   bool walkFolder(FileFilter& filter, std::vector<FileValueObject*>& files,
-                  const std::u16string& folder, WalkState& state, int depth);
+                  const std::u16string& folder, WalkCycleGuard& guard);
 };

@@ -124,8 +124,17 @@ bool Localizer::loadLocaleDictionary(const std::u16string& code) {
   if (!entry)
     entry = table_[u"en_US"].get();
   chosen_ = entry;
+  loadDictionaryResource(entry->dictionaryId);
+  return true;
+}
 
-  const auto resourceId = static_cast<std::uint16_t>(entry->dictionaryId & 0xFFFF);
+void Localizer::loadCommandLineDictionary() {
+  if (chosen_)
+    loadDictionaryResource(chosen_->dictionaryId + kCommandLineDictionaryOffset);
+}
+
+void Localizer::loadDictionaryResource(std::int32_t id) {
+  const auto resourceId = static_cast<std::uint16_t>(id & 0xFFFF);
   const std::u16string text =
       resourceText(platform::findResource(platform::kResourceDictionary, resourceId));
   // The text goes through the ANSI code page (UTF-8 on Linux, so nothing is
@@ -136,7 +145,6 @@ bool Localizer::loadLocaleDictionary(const std::u16string& code) {
   if (!platform::wideToAnsi(text, ansi))
     ansi.clear();
   dravik::loadDictionary(*dictionary_, ansi.data(), ansi.size(), kLoadOptions);
-  return true;
 }
 
 std::u16string Localizer::lookupUIString(const std::string& key) const {

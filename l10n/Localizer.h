@@ -41,6 +41,14 @@ public:
   // resource loads nothing. Always true.
   bool loadLocaleDictionary(const std::u16string& code);
 
+  // The command-line tools keep their own texts in a dictionary per locale
+  // whose id is the page dictionary's plus this.
+  static constexpr std::int32_t kCommandLineDictionaryOffset = 100;
+
+  // Loads the command-line tools' dictionary of the entry in use on top of
+  // what is loaded; nothing before the first loadLocaleDictionary.
+  void loadCommandLineDictionary();
+
   // The text of key (an ASCII word such as "eulaScreenTitle"), looked up as
   // "$$$/ZFNK/<key>" and cut to kTextBufferUnits - 1 units; empty when the
   // dictionary lacks the key.
@@ -56,6 +64,10 @@ public:
   }
 
 private:
+  // Loads the dictionary resource with the low 16 bits of id on top of what
+  // is loaded; a missing resource loads nothing.
+  void loadDictionaryResource(std::int32_t id);
+
   std::map<std::u16string, std::unique_ptr<LocaleEntry>> table_;
   dravik::DictionaryHandle dictionary_;
   const LocaleEntry* chosen_ = nullptr; // points into table_

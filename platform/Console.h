@@ -1,5 +1,5 @@
 // Text for the user's terminal: the character set the user's locale gives
-// the terminal, and text converted to it.
+// the terminal, text converted to it, and whether a stream is a terminal.
 #pragma once
 
 #include <cstdio>
@@ -20,6 +20,14 @@ std::string toCharset(std::string_view utf8, const std::string& charset);
 
 // utf8 converted to the console's character set.
 std::string consoleText(std::string_view utf8);
+
+// True when stream (stdout or stderr) writes to a terminal, not to a file
+// or a pipe.
+bool isTerminal(std::FILE* stream);
+
+// Lets stream write its bytes as they are: no line end becomes CR LF on the
+// way out (as Windows text streams make it). Nothing to do elsewhere.
+void setBinaryOutput(std::FILE* stream);
 
 // Writes UTF-8 text to stream (stdout or stderr) for the user to read. On
 // Windows, where the stream is a console, through the console's own wide

@@ -1,5 +1,6 @@
 // File operations of the platform, on Windows paths: the stand-ins for
 // PathFileExistsW, PathIsDirectoryW, FindFirstFileW/FindNextFileW/FindClose,
+// GetFinalPathNameByHandleW,
 // CreateFileW with CREATE_ALWAYS and WriteFile, CreateFileW with
 // OPEN_EXISTING and ReadFile, CopyFileW, DeleteFileW,
 // RemoveDirectoryW, SHCreateDirectoryExW, GetTempPathW and
@@ -43,6 +44,12 @@ struct FileIdentity {
 // serial number and file index); false when nothing is there.
 bool getFileIdentity(const std::u16string& path, FileIdentity& identity);
 
+// The path that path leads to with every link on the way followed, in the
+// form GetFinalPathNameByHandleW gives it (without its "\\?\" lead), so
+// that two paths to one file or folder give the same text; false when path
+// leads nowhere.
+bool getFinalPath(const std::u16string& path, std::u16string& finalPath);
+
 // What the file system tells of a file's contents without reading them:
 // which file it is, its size, and the times of its last write and last
 // change (in units the host chooses). A file whose state is the same before
@@ -66,6 +73,8 @@ struct FindData {
   std::u16string name;     // the host's name as it is
   bool isDirectory = false; // FILE_ATTRIBUTE_DIRECTORY (also a link to a folder)
   bool isLink = false;      // FILE_ATTRIBUTE_REPARSE_POINT: a symbolic link
+  bool isSpecial = false;   // neither a folder nor a regular file: a named pipe, a
+                            // socket or a device (never so on Windows)
   FileIdentity identity;    // of what the entry leads to
 };
 

@@ -47,9 +47,9 @@ bool isWow64Process();
 // The Windows path of the special folder csidl as the program this process
 // plays sees it (without a trailing backslash). The 32-bit program on a
 // 64-bit machine gets the "(x86)" program files folders and
-// C:\windows\syswow64. False, path
-// unchanged, for an identifier not listed above, when the prefix has no
-// drive C:, or when the path would not fit the call's buffer.
+// C:\windows\syswow64. False, path unchanged, for an identifier not listed
+// above, when the prefix has no drive C:, or when the path would not fit the
+// call's buffer.
 bool shGetSpecialFolderPath(int csidl, std::u16string& path);
 
 } // namespace platform

@@ -1,5 +1,5 @@
 // File operations on Windows paths: existence, enumeration, writing,
-// deleting (the read-only rule) and folder creation codes.
+// deleting (the read-only rule), folder creation codes and where links lead.
 #include "platform/Files.h"
 #include "TestPrefix.h"
 #include "util/FileHelpers.h"
@@ -183,4 +183,39 @@ TEST(Files, EnumerationListsNamesInFoldedOrderOnEveryMachine) {
   } while (enumeration.findNext(entry));
   EXPECT_EQ(names, (std::vector<std::u16string>{u".", u"..", u"a.dll", u"B.DLL", u"b.dll",
                                                 u"C.dll", u"Z", u"_x"}));
+}
+
+TEST(Files, EnumerationTellsSpecialFilesFromFilesAndFolders) {
+  TestPrefix prefix;
+  prefix.writeFile("mixed/file.exe");
+  fs::create_directories(prefix.driveC("mixed/folder.exe"));
+  ASSERT_EQ(mkfifo(prefix.driveC("mixed/pipe.exe").c_str(), 0600), 0);
+  fs::create_symlink(prefix.driveC("mixed/pipe.exe"), prefix.driveC("mixed/pipelink.exe"));
+  platform::FileEnumeration enumeration;
+  platform::FindData entry;
+  std::set<std::u16string> special;
+  ASSERT_TRUE(enumeration.findFirst(u"C:\\mixed\\*", entry));
+  do {
+    if (entry.isSpecial)
+      special.insert(entry.name);
+  } while (enumeration.findNext(entry));
+  EXPECT_EQ(special, (std::set<std::u16string>{u"pipe.exe", u"pipelink.exe"}));
+}
+
+TEST(Files, FinalPathFollowsEveryLinkToOneSpelling) {
+  TestPrefix prefix;
+  prefix.writeFile("real/sub/file.dll");
+  fs::create_directory_symlink(prefix.driveC("real"), prefix.driveC("alias"));
+  fs::create_symlink("sub/file.dll", prefix.driveC("real/filelink.dll"));
+  fs::create_symlink(prefix.driveC("nowhere"), prefix.driveC("real/dangling"));
+  std::u16string direct, throughLinks, folder;
+  ASSERT_TRUE(platform::getFinalPath(u"C:\\real\\sub\\file.dll", direct));
+  EXPECT_EQ(direct, u"C:\\real\\sub\\file.dll");
+  ASSERT_TRUE(platform::getFinalPath(u"c:\\ALIAS\\filelink.dll", throughLinks));
+  EXPECT_EQ(throughLinks, direct);
+  ASSERT_TRUE(platform::getFinalPath(u"C:\\alias", folder));
+  EXPECT_EQ(folder, u"C:\\real");
+  EXPECT_FALSE(platform::getFinalPath(u"C:\\real\\dangling", folder));
+  EXPECT_FALSE(platform::getFinalPath(u"C:\\missing", folder));
+  EXPECT_EQ(folder, u"C:\\real");
 }

@@ -53,6 +53,26 @@ std::vector<std::u16string> localeCodes() {
   return codes;
 }
 
+// The lines of a dictionary resource, each without its line end; none when
+// it is no UTF-16 text with its byte-order mark.
+std::vector<std::u16string> dictionaryLines(std::uint32_t id) {
+  const auto bytes = platform::findResource(platform::kResourceDictionary, id);
+  std::vector<std::u16string> lines;
+  if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE || bytes.size() % 2)
+    return lines;
+  std::u16string text;
+  for (std::size_t pos = 2; pos + 1 < bytes.size(); pos += 2)
+    text.push_back(static_cast<char16_t>(bytes[pos] | (bytes[pos + 1] << 8)));
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find(u"\r\n", start);
+    lines.push_back(text.substr(start, end - start));
+    if (end == std::u16string::npos)
+      break;
+    start = end + 2;
+  }
+  return lines;
+}
+
 bool containsUnitIn(const std::u16string& text, char16_t first, char16_t last) {
   for (char16_t unit : text) {
     if (unit >= first && unit <= last)
@@ -70,18 +90,7 @@ TEST(ShippedDictionaries, EachIsUtf16WithOneQuotedLinePerKeyInOrder) {
     ASSERT_EQ(bytes.size() % 2, 0u) << id;
     EXPECT_EQ(bytes[0], 0xFF) << id;
     EXPECT_EQ(bytes[1], 0xFE) << id;
-    std::u16string text;
-    for (std::size_t pos = 2; pos + 1 < bytes.size(); pos += 2)
-      text.push_back(static_cast<char16_t>(bytes[pos] | (bytes[pos + 1] << 8)));
-
-    std::vector<std::u16string> lines;
-    for (std::size_t start = 0;;) {
-      const std::size_t end = text.find(u"\r\n", start);
-      lines.push_back(text.substr(start, end - start));
-      if (end == std::u16string::npos)
-        break;
-      start = end + 2;
-    }
+    const std::vector<std::u16string> lines = dictionaryLines(id);
     ASSERT_EQ(lines.size(), kUiKeys.size()) << id;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const std::string key = kUiKeys[i];
@@ -203,4 +212,62 @@ TEST(ShippedDictionaries, TheUsersLocaleSelectsItsDictionary) {
   EXPECT_EQ(localizer.chosenEntry()->dictionaryId, 253);
   EXPECT_EQ(localizer.lookupUIString("scanScreenTitle"), u"Willkommen");
   EXPECT_EQ(localizer.lookupUIString("noSuchKey"), u"");
+}
+
+namespace {
+
+// The keys of the command-line tools' dictionaries, in their order.
+const std::vector<std::string> kCommandLineKeys = {"cliSummary", "cliSummaryOneFile",
+                                                   "cliProgress"};
+
+std::map<std::string, std::u16string> commandLineTextsFor(const std::u16string& code) {
+  Localizer localizer;
+  localizer.loadLocaleDictionary(code);
+  localizer.loadCommandLineDictionary();
+  std::map<std::string, std::u16string> texts;
+  for (const std::string& key : kCommandLineKeys)
+    texts[key] = localizer.lookupUIString(key);
+  return texts;
+}
+
+} // namespace
+
+TEST(ShippedDictionaries, EveryPageDictionaryHasACommandLineDictionaryOfTheSameLayout) {
+  for (std::uint32_t id = 251; id <= 282; ++id) {
+    const std::vector<std::u16string> lines =
+        dictionaryLines(id + Localizer::kCommandLineDictionaryOffset);
+    ASSERT_EQ(lines.size(), kCommandLineKeys.size()) << id;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::string& key = kCommandLineKeys[i];
+      const std::u16string prefix = u"\"$$$/ZFNK/" + std::u16string(key.begin(), key.end()) + u"=";
+      EXPECT_EQ(lines[i].substr(0, prefix.size()), prefix) << id << " line " << i;
+      EXPECT_EQ(lines[i].back(), u'"') << id << " line " << i;
+      // Texts that the reader would change: escapes and quotes.
+      EXPECT_EQ(lines[i].find_first_of(u"\\^'", prefix.size()), std::u16string::npos) << id;
+      EXPECT_EQ(lines[i].find(u'"', prefix.size()), lines[i].size() - 1) << id;
+    }
+  }
+}
+
+TEST(ShippedDictionaries, CommandLineTextsInEveryLanguageCarryEveryCount) {
+  const auto english = commandLineTextsFor(u"en_US");
+  for (const std::u16string& code : localeCodes()) {
+    auto texts = commandLineTextsFor(code);
+    for (const char* key : {"cliSummary", "cliSummaryOneFile"}) {
+      for (const char16_t* placeholder : {u"%1", u"%2", u"%3", u"%4", u"%5"})
+        EXPECT_NE(texts[key].find(placeholder), std::u16string::npos)
+            << narrow(code) << " " << key << " " << narrow(placeholder);
+    }
+    EXPECT_NE(texts["cliProgress"].find(u"%1"), std::u16string::npos) << narrow(code);
+    EXPECT_NE(texts["cliProgress"].find(u"%2"), std::u16string::npos) << narrow(code);
+    if (!kEnglishLocales.count(code)) {
+      EXPECT_NE(texts["cliSummary"], english.at("cliSummary")) << narrow(code);
+      EXPECT_NE(texts["cliProgress"], english.at("cliProgress")) << narrow(code);
+    }
+  }
+  // The page's texts are still there beside them.
+  Localizer localizer;
+  localizer.loadLocaleDictionary(u"de_DE");
+  localizer.loadCommandLineDictionary();
+  EXPECT_EQ(localizer.lookupUIString("scanScreenTitle"), u"Willkommen");
 }

@@ -1,9 +1,11 @@
-// The console's character set through the C library's locales and iconv.
+// The console's character set through the C library's locales and iconv,
+// and whether a stream is a terminal.
 #include "platform/Console.h"
 
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -100,6 +102,10 @@ std::string toCharset(std::string_view utf8, const std::string& charset) {
 }
 
 std::string consoleText(std::string_view utf8) { return toCharset(utf8, consoleCharset()); }
+
+bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+
+void setBinaryOutput(std::FILE*) {}
 
 void writeText(std::FILE* stream, std::string_view utf8) {
   const std::string text = consoleText(utf8);

@@ -142,6 +142,17 @@ bool getFileIdentity(const std::u16string& path, FileIdentity& identity) {
   return true;
 }
 
+bool getFinalPath(const std::u16string& path, std::u16string& finalPath) {
+  std::optional<std::string> host = toHostPath(path);
+  if (!host)
+    return false;
+  char resolved[PATH_MAX];
+  if (!realpath(host->c_str(), resolved))
+    return false;
+  finalPath = toWindowsPath(resolved);
+  return true;
+}
+
 FileState getFileState(const std::u16string& path) {
   std::optional<std::string> host = toHostPath(path);
   struct stat info;
@@ -200,6 +211,7 @@ bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
     struct stat info;
     if (stat(full.c_str(), &info) == 0) {
       found.isDirectory = S_ISDIR(info.st_mode);
+      found.isSpecial = !S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode);
       found.identity = {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
     }
     entries.push_back(std::move(found));

@@ -1,9 +1,12 @@
 // The console's character set: the output code page of the console the
 // program writes to, else the ANSI code page; text converted with
 // WideCharToMultiByte. Text for a console itself goes out as UTF-16 with
-// WriteConsoleW, which no code page limits.
+// WriteConsoleW, which no code page limits; and whether a stream is a
+// console.
 #include "platform/Console.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <io.h>
@@ -86,26 +89,29 @@ HANDLE consoleOf(std::FILE* stream) {
   return handle;
 }
 
-// Writes all of text to the console; false when the console refuses.
-bool writeConsole(HANDLE console, const std::wstring& text) {
+// Writes text to the console; the count of units written, all of them
+// unless the console refuses.
+std::size_t writeConsole(HANDLE console, const std::wstring& text) {
   // Pieces small enough for every console, never split inside a surrogate pair.
   constexpr std::size_t kPiece = 8192;
-  for (std::size_t done = 0; done < text.size();) {
+  std::size_t done = 0;
+  while (done < text.size()) {
     std::size_t count = std::min(kPiece, text.size() - done);
     if (done + count < text.size() && IS_HIGH_SURROGATE(text[done + count - 1]))
       --count;
     DWORD written = 0;
     if (!WriteConsoleW(console, text.data() + done, DWORD(count), &written, nullptr) ||
         written == 0)
-      return false;
+      break;
     done += written;
   }
-  return true;
+  return done;
 }
 
 } // namespace
 
 void writeText(std::FILE* stream, std::string_view utf8) {
+  std::string rest(utf8);
   if (HANDLE console = consoleOf(stream); console && !utf8.empty()) {
     // A broken UTF-8 sequence becomes U+FFFD.
     const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
@@ -113,12 +119,29 @@ void writeText(std::FILE* stream, std::string_view utf8) {
       std::wstring wide(std::size_t(units), L'\0');
       MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), units);
       std::fflush(stream); // what the stream holds goes first
-      if (writeConsole(console, wide))
+      const std::size_t written = writeConsole(console, wide);
+      if (written == wide.size())
         return;
+      // What the console refused goes the other way, once.
+      const std::wstring left = wide.substr(written);
+      const int bytes = WideCharToMultiByte(CP_UTF8, 0, left.data(), int(left.size()), nullptr, 0,
+                                            nullptr, nullptr);
+      rest.assign(std::size_t(bytes > 0 ? bytes : 0), '\0');
+      if (bytes > 0)
+        WideCharToMultiByte(CP_UTF8, 0, left.data(), int(left.size()), rest.data(), bytes, nullptr,
+                            nullptr);
     }
   }
-  const std::string text = consoleText(utf8);
+  const std::string text = consoleText(rest);
   std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+// A console, not the NUL device that _isatty also reports.
+bool isTerminal(std::FILE* stream) { return consoleOf(stream) != nullptr; }
+
+void setBinaryOutput(std::FILE* stream) {
+  std::fflush(stream);
+  _setmode(_fileno(stream), _O_BINARY);
 }
 
 } // namespace platform

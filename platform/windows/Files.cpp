@@ -161,6 +161,34 @@ bool getFileIdentity(const std::u16string& path, FileIdentity& identity) {
   return !path.empty() && identityOf(path, identity);
 }
 
+bool getFinalPath(const std::u16string& path, std::u16string& finalPath) {
+  if (path.empty())
+    return false;
+  FileHandle file(CreateFileW(win::wide(path), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (file.handle == INVALID_HANDLE_VALUE)
+    return false;
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  DWORD length = GetFinalPathNameByHandleW(file.handle, buffer.data(), DWORD(buffer.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length >= buffer.size()) {
+    buffer.resize(length + 1);
+    length = GetFinalPathNameByHandleW(file.handle, buffer.data(), DWORD(buffer.size()),
+                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  }
+  if (length == 0 || length >= buffer.size())
+    return false;
+  std::u16string result = win::fromWide(buffer.data(), length);
+  // "\\?\UNC\server\share" is the share's path; "\\?\C:\x" is C:\x.
+  if (result.rfind(u"\\\\?\\UNC\\", 0) == 0)
+    result.replace(0, 8, u"\\\\");
+  else if (result.rfind(u"\\\\?\\", 0) == 0)
+    result.erase(0, 4);
+  finalPath = std::move(result);
+  return true;
+}
+
 FileState getFileState(const std::u16string& path) {
   FileState state;
   if (path.empty())

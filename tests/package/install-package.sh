@@ -3,7 +3,8 @@
 # apt for its dependencies), uses what it installed from the installed
 # paths, and removes it again: the demo machine scanned by the installed
 # fennick-scan gives the expected results, fennick-verify tells the
-# package's version, man finds the installed page, the installed window
+# package's version, man finds and renders the installed pages, bash
+# completes both tools from the installed completion, the installed window
 # carries no test driver, and after the purge none of the package's files
 # and none of the folders it made are left. Needs root.
 #
@@ -68,6 +69,8 @@ dpkg -L "$name" | grep -v '^/\.$' >"$work/files"
 for path in /usr/bin/fennick-scan /usr/bin/fennick-verify /usr/bin/orvia-fennick \
             /usr/share/man/man1/fennick-scan.1.gz /usr/share/man/man1/fennick-verify.1.gz \
             /usr/share/man/man1/orvia-fennick.1.gz \
+            /usr/share/bash-completion/completions/fennick-scan \
+            /usr/share/bash-completion/completions/fennick-verify \
             /usr/share/applications/orvia-fennick.desktop \
             /usr/share/icons/hicolor/48x48/apps/orvia-fennick.png \
             "/usr/share/doc/$name/copyright" /usr/libexec/fennick/fennick-package-reader; do
@@ -116,6 +119,19 @@ elif [[ $page != /usr/share/man/man1/fennick-scan.1.gz ]]; then
 elif ! MANWIDTH=80 man -P cat fennick-scan 2>/dev/null | grep -q "fennick-scan - "; then
   complain "the installed page of fennick-scan does not render"
 fi
+
+for tool in fennick-scan fennick-verify; do
+  if ! MANWIDTH=80 man -P cat "$tool" 2>/dev/null | grep -q "$tool - "; then
+    complain "the installed page of $tool does not render"
+  fi
+done
+if ! MANWIDTH=80 man -P cat fennick-verify 2>/dev/null | grep -q -- "--recurse"; then
+  complain "the installed page of fennick-verify does not describe --recurse"
+fi
+
+# The installed completion, loaded by bash-completion by the command's name.
+bash "$src/tests/scripts/completion.sh" /usr/share/bash-completion/completions >"$work/completion.log" 2>&1 ||
+  complain "bash completion from the installed files: $(cat "$work/completion.log")"
 
 bash "$src/tests/scripts/window-shipped.sh" /usr/bin/orvia-fennick || failed=1
 

@@ -10,9 +10,10 @@ set(FENNICK_TESTS_PREFIX_LAYER
   FolderTokensTest HostileInputTest InstallerDatabaseTest MsiFileFinderTest
   QORBFileFinderTest QORBProductReaderTest RegistryTest ScanConfigTest
   ScanDriverTest ScratchFolderTest SessionControllerTest SpecialFoldersTest
-  MsiRealPrefixTest PackageRowsTest SpecialFilesTest
+  MsiRealPrefixTest PackageRowsTest SpecialFilesTest FolderWalkTest
   WindowsInstallerTest WindowsNamespaceTest ZipFileFunctionsTest)
-set(FENNICK_TESTS_POSIX_LOCALE LocalizerTest PlatformLocaleTest ShippedDictionariesTest)
+set(FENNICK_TESTS_POSIX_LOCALE LocalizerTest PlatformLocaleTest ShippedDictionariesTest
+  CommandLineTextsTest)
 set(FENNICK_TESTS_POSIX_RESOURCES ResourcesTest)
 set(FENNICK_TESTS_POSIX_TRUST AuthenticodeSamplesTest PEValidatorTest RootListTest WinTrustTest)
 # Tests that lower a POSIX resource limit in a child process.
@@ -33,7 +34,7 @@ file(GLOB windows_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win
 add_executable(fennick_tests ${test_sources} ${windows_test_sources}
                ${CMAKE_SOURCE_DIR}/app/PageAddress.cpp)
 target_include_directories(fennick_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(fennick_tests PRIVATE fennick_core fennick_resources gtest gtest_main)
+target_link_libraries(fennick_tests PRIVATE fennick_cli fennick_core fennick_resources gtest gtest_main)
 
 # Runs only where Wine runs 64-bit programs.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "AMD64")
