@@ -1,11 +1,13 @@
 // File operations on Windows paths: existence, enumeration, writing,
 // deleting (the read-only rule), folder creation codes and where links lead.
 #include "platform/Files.h"
+#include "platform/MappedFile.h"
 #include "TestPrefix.h"
 #include "util/FileHelpers.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -218,4 +220,49 @@ TEST(Files, FinalPathFollowsEveryLinkToOneSpelling) {
   EXPECT_FALSE(platform::getFinalPath(u"C:\\real\\dangling", folder));
   EXPECT_FALSE(platform::getFinalPath(u"C:\\missing", folder));
   EXPECT_EQ(folder, u"C:\\real");
+}
+
+TEST(Files, MappedFilesGiveTheSameBytesReadWholeOrMapped) {
+  // Files up to the limit are read whole when opened, larger ones mapped;
+  // either way the bytes, and the pieces of every range read, are the
+  // file's.
+  const fs::path folder = fs::path(::testing::TempDir()) / "mapped-files";
+  fs::create_directories(folder);
+  const std::size_t limit = platform::MappedFile::kWholeReadLimit;
+  for (std::size_t size : {std::size_t(1), std::size_t(4097), limit - 1, limit, limit + 1,
+                           3 * platform::MappedFile::kReadChunkSize + 7 + limit}) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+      bytes[i] = char((i * 131 + size) % 251);
+    const fs::path file = folder / ("file-" + std::to_string(size));
+    std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(size));
+    platform::MappedFile mapped;
+    ASSERT_TRUE(mapped.open(file.string())) << size;
+    ASSERT_EQ(mapped.bytes().size(), size);
+    EXPECT_TRUE(std::equal(mapped.bytes().begin(), mapped.bytes().end(), bytes.begin(),
+                           [](std::uint8_t a, char b) { return a == std::uint8_t(b); }))
+        << size;
+    const std::uint64_t from = size / 3, length = size - size / 3;
+    std::string read;
+    EXPECT_TRUE(mapped.readRange(from, length, [&](std::span<const std::uint8_t> piece) {
+      EXPECT_LE(piece.size(), platform::MappedFile::kReadChunkSize);
+      read.append(reinterpret_cast<const char*>(piece.data()), piece.size());
+      return true;
+    }));
+    EXPECT_EQ(read, bytes.substr(from)) << size;
+    EXPECT_FALSE(mapped.readRange(size - 1, 2, [](std::span<const std::uint8_t>) { return true; }));
+    int pieces = 0;
+    EXPECT_FALSE(mapped.readRange(0, size, [&](std::span<const std::uint8_t>) { return ++pieces < 1; }));
+  }
+  platform::MappedFile empty;
+  std::ofstream(folder / "empty").close();
+  ASSERT_TRUE(empty.open((folder / "empty").string()));
+  EXPECT_TRUE(empty.bytes().empty());
+  platform::MappedFile missing;
+  EXPECT_FALSE(missing.open((folder / "missing").string()));
+  EXPECT_EQ(missing.error(), platform::MappedFile::Error::NotFound);
+  platform::MappedFile directory;
+  EXPECT_FALSE(directory.open(folder.string()));
+  EXPECT_EQ(directory.error(), platform::MappedFile::Error::NotReadable);
+  fs::remove_all(folder);
 }
