@@ -73,18 +73,8 @@ total=$(cat "${files[@]}" | wc -c) # also brings every file into the page cache
 source "$root/bench/timing.sh"
 
 export FENNICK_TRUSTED_CERTS=$pki/orvia-root.crt
-verified=$("$verify" --type pe "${files[@]}" | grep -c $'\tVerified\t' || true)
-if ((verified != ${#files[@]})); then
-  echo "only $verified of ${#files[@]} images verified" >&2
-  exit 1
-fi
-
-osslsigncode_each() {
-  local file
-  for file in "$@"; do
-    osslsigncode verify -CAfile "$pki/orvia-root.crt" -TSA-CAfile "$pki/orvia-root.crt" -in "$file"
-  done
-}
+roots=$pki/orvia-root.crt
+require_verified "${files[@]}"
 
 small=() medium=() large=()
 for file in "${files[@]}"; do

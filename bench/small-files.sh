@@ -36,18 +36,8 @@ cat "$data"/trusted/*.crt > "$data/roots.pem"
 source "$root/bench/timing.sh"
 
 export FENNICK_TRUSTED_CERTS=$data/trusted
-verified=$("$verify" --type pe "${files[@]}" | grep -c $'\tVerified\t' || true)
-if ((verified != ${#files[@]})); then
-  echo "only $verified of ${#files[@]} images verified" >&2
-  exit 1
-fi
-
-osslsigncode_each() {
-  local file
-  for file in "$@"; do
-    osslsigncode verify -CAfile "$data/roots.pem" -TSA-CAfile "$data/roots.pem" -in "$file"
-  done
-}
+roots=$data/roots.pem
+require_verified "${files[@]}"
 
 compare_header 1.30 0.75 10
 compare "8-512 KB" "${files[@]}"

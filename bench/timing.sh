@@ -1,7 +1,25 @@
 # Timing helpers of the benchmark scripts, sourced by them. The caller sets
 # rounds (timed rounds; the fastest counts), verify (fennick-verify) and
-# defines osslsigncode_each FILE... (osslsigncode verify, one run per file,
-# with the roots of its images).
+# roots (a PEM file of the roots its images chain to, for osslsigncode), and
+# FENNICK_TRUSTED_CERTS for fennick-verify.
+
+# require_verified FILE...: stops the benchmark unless every image verifies.
+require_verified() {
+  local verified
+  verified=$("$verify" --type pe "$@" | grep -c $'\tVerified\t' || true)
+  if ((verified != $#)); then
+    echo "only $verified of $# images verified" >&2
+    exit 1
+  fi
+}
+
+# osslsigncode_each FILE...: osslsigncode verify, one run per file.
+osslsigncode_each() {
+  local file
+  for file in "$@"; do
+    osslsigncode verify -CAfile "$roots" -TSA-CAfile "$roots" -in "$file"
+  done
+}
 
 # best_time COMMAND...: "WALL CPU", the fastest wall-clock time and the
 # smallest processor time (user and system, the command's processes

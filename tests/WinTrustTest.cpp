@@ -567,9 +567,45 @@ TEST(WinTrust, ChainsAreJudgedAnewForEveryFile) {
 }
 
 TEST(WinTrust, RememberedSignaturesStayWithinTheirBound) {
-  const SignatureCacheSize size = signatureCacheSize();
-  EXPECT_GT(size.entries, 0u);
-  EXPECT_LE(size.bytes, kSignatureCacheBytes);
+  // However many certificates pass, what is kept stays within the bounds,
+  // and what is checked after the caches start afresh is judged as before.
+  EVP_PKEY_ptr rootKey = newKey(), signerKey = newKey();
+  X509_ptr root = makeCertificate("Bound Root", "Bound Root", 1, rootKey.get(), rootKey.get(),
+                                  k2020, k2030, true);
+  auto anchors = rootStores(root.get());
+  const std::string padding(24 * 1024, 'x'); // so that few certificates fill the caches
+  std::size_t largestCertificates = 0, largestSignatures = 0;
+  for (long serial = 1000; serial < 1100; ++serial) {
+    X509_ptr made(X509_new());
+    X509_set_version(made.get(), 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(made.get()), serial);
+    X509_NAME_ptr subject(X509_NAME_new());
+    X509_NAME_add_entry_by_txt(subject.get(), "CN", MBSTRING_UTF8,
+                               reinterpret_cast<const unsigned char*>("Bound Signer"), -1, -1, 0);
+    X509_set_subject_name(made.get(), subject.get());
+    X509_set_issuer_name(made.get(), X509_get_subject_name(root.get()));
+    ASN1_TIME_set(X509_getm_notBefore(made.get()), k2020);
+    ASN1_TIME_set(X509_getm_notAfter(made.get()), k2030);
+    X509_set_pubkey(made.get(), signerKey.get());
+    std::unique_ptr<X509_EXTENSION, OpenSslDeleter<&X509_EXTENSION_free>> comment(
+        X509V3_EXT_conf_nid(nullptr, nullptr, NID_netscape_comment, padding.c_str()));
+    X509_add_ext(made.get(), comment.get(), -1);
+    X509_sign(made.get(), rootKey.get(), EVP_sha256());
+    unsigned char* encoded = nullptr;
+    const int length = i2d_X509(made.get(), &encoded);
+    OpenSslBytes_ptr owned(encoded);
+    X509_ptr signer = cachedCertificate({encoded, std::size_t(length > 0 ? length : 0)});
+    ASSERT_TRUE(signer);
+    EXPECT_EQ(buildChain(signer.get(), nullptr, *anchors, k2020 + kDay, ChainUsage::CodeSigning)
+                  .status,
+              kTrustSuccess);
+    largestCertificates = std::max(largestCertificates, certificateCacheSize().bytes);
+    largestSignatures = std::max(largestSignatures, signatureCacheSize().bytes);
+  }
+  EXPECT_GT(largestCertificates, kCertificateCacheBytes / 2);
+  EXPECT_LE(largestCertificates, kCertificateCacheBytes);
+  EXPECT_GT(largestSignatures, kSignatureCacheBytes / 2);
+  EXPECT_LE(largestSignatures, kSignatureCacheBytes);
 }
 
 TEST(WinTrust, ValidityTimesReadOnceCompareAsOpenSslComparesThem) {

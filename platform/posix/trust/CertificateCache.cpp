@@ -1,5 +1,5 @@
 // The certificate cache: a map from encoding to decoded certificate, cleared
-// when it grows past a bound.
+// when it grows past its bounds.
 #include "platform/posix/trust/CertificateCache.h"
 
 #include "platform/posix/trust/CertificateImpl.h"
@@ -11,11 +11,10 @@
 namespace platform {
 namespace {
 
-constexpr std::size_t kMaximumEntries = 4096;
-
 struct Cache {
   std::mutex mutex;
   std::unordered_map<std::string, X509_ptr> certificates;
+  std::size_t bytes = 0; // of the encodings kept
 };
 
 Cache& cache() {
@@ -49,11 +48,25 @@ X509_ptr cachedCertificate(std::span<const std::uint8_t> der) {
   // Fill the certificate's cached facts (extensions, hash) before it is
   // shared, so that threads only ever read it.
   X509_check_purpose(decoded.get(), -1, 0);
+  if (key.size() > kCertificateCacheBytes)
+    return decoded;
   std::lock_guard lock(shared.mutex);
-  if (shared.certificates.size() >= kMaximumEntries)
+  if (shared.certificates.size() >= kCertificateCacheEntries ||
+      shared.bytes + key.size() > kCertificateCacheBytes) {
     shared.certificates.clear();
+    shared.bytes = 0;
+  }
+  const std::size_t size = key.size();
   auto [entry, inserted] = shared.certificates.emplace(std::move(key), std::move(decoded));
+  if (inserted)
+    shared.bytes += size;
   return newReference(entry->second.get());
+}
+
+CertificateCacheSize certificateCacheSize() {
+  Cache& shared = cache();
+  std::lock_guard lock(shared.mutex);
+  return {shared.certificates.size(), shared.bytes};
 }
 
 } // namespace platform

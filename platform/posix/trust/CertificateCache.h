@@ -7,6 +7,7 @@
 
 #include "platform/posix/trust/OpenSslPtr.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -15,5 +16,18 @@ namespace platform {
 // The certificate encoded by der (a new reference), decoded at its first
 // use; null when der is no certificate. Thread-safe.
 X509_ptr cachedCertificate(std::span<const std::uint8_t> der);
+
+// The certificates kept now and the bytes of their encodings (for tests).
+struct CertificateCacheSize {
+  std::size_t entries = 0;
+  std::size_t bytes = 0;
+};
+CertificateCacheSize certificateCacheSize();
+
+// The bounds of the cache, whatever the number of files: past either it
+// starts afresh. A decoded certificate takes a few times its encoding, so
+// the cache stays within a few MB.
+constexpr std::size_t kCertificateCacheEntries = 4096;
+constexpr std::size_t kCertificateCacheBytes = 1024 * 1024;
 
 } // namespace platform
