@@ -12,8 +12,8 @@ set(FENNICK_TESTS_PREFIX_LAYER
   ScanDriverTest ScratchFolderTest SessionControllerTest SpecialFoldersTest
   MsiRealPrefixTest PackageRowsTest SpecialFilesTest FolderWalkTest
   WindowsInstallerTest WindowsNamespaceTest ZipFileFunctionsTest)
-set(FENNICK_TESTS_POSIX_LOCALE LocalizerTest PlatformLocaleTest ShippedDictionariesTest
-  CommandLineTextsTest)
+set(FENNICK_TESTS_POSIX_LOCALE ConsoleLocaleTest LocalizerTest PlatformLocaleTest
+  ShippedDictionariesTest CommandLineTextsTest)
 set(FENNICK_TESTS_POSIX_RESOURCES ResourcesTest)
 set(FENNICK_TESTS_POSIX_TRUST AuthenticodeSamplesTest PEValidatorTest RootListTest WinTrustTest)
 # Tests that lower a POSIX resource limit in a child process.
