@@ -25,6 +25,21 @@ TEST(Files, ExistenceAndDirectoryTests) {
   EXPECT_FALSE(platform::pathIsDirectory(u"C:\\dir\\file.txt"));
   EXPECT_FALSE(platform::pathFileExists(u"C:\\dir\\missing"));
   EXPECT_FALSE(platform::pathFileExists(u"Q:\\dir"));
+  // Links are followed: what a link leads to decides, and a dangling link
+  // is nothing.
+  fs::create_directory_symlink(prefix.driveC("dir"), prefix.driveC("dirlink"));
+  fs::create_symlink(prefix.driveC("dir/file.txt"), prefix.driveC("filelink.txt"));
+  fs::create_symlink(prefix.driveC("nowhere"), prefix.driveC("dangling"));
+  EXPECT_TRUE(platform::pathIsDirectory(u"C:\\dirlink"));
+  EXPECT_TRUE(platform::pathFileExists(u"C:\\filelink.txt"));
+  EXPECT_FALSE(platform::pathIsDirectory(u"C:\\filelink.txt"));
+  EXPECT_FALSE(platform::pathFileExists(u"C:\\dangling"));
+  EXPECT_FALSE(platform::pathIsDirectory(u"C:\\dangling"));
+  platform::FileState file = platform::getFileState(u"C:\\filelink.txt");
+  platform::FileState target = platform::getFileState(u"C:\\dir\\file.txt");
+  EXPECT_TRUE(file.exists && file.regular);
+  EXPECT_TRUE(file.identity == target.identity);
+  EXPECT_FALSE(platform::getFileState(u"C:\\dangling").exists);
 }
 
 TEST(Files, EnumerationGivesNamesAndDirectoryAttributeLinksIncluded) {

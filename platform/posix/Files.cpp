@@ -2,6 +2,8 @@
 // namespace maps them to.
 #include "platform/Files.h"
 
+#include "platform/posix/prefix/HostPath.h"
+
 #include "platform/WindowsNamespace.h"
 #include "platform/posix/RegularFile.h"
 #include "util/Text.h"
@@ -122,21 +124,24 @@ bool copyFile(const std::u16string& from, const std::u16string& to, CopyTarget m
 }
 
 bool pathFileExists(const std::u16string& path) {
-  std::optional<std::string> host = toHostPath(path);
+  HostPathLook look;
+  std::optional<std::string> host = toHostPath(path, look);
   struct stat info;
-  return host && stat(host->c_str(), &info) == 0;
+  return host && statHostPath(*host, look, info);
 }
 
 bool pathIsDirectory(const std::u16string& path) {
-  std::optional<std::string> host = toHostPath(path);
+  HostPathLook look;
+  std::optional<std::string> host = toHostPath(path, look);
   struct stat info;
-  return host && stat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  return host && statHostPath(*host, look, info) && S_ISDIR(info.st_mode);
 }
 
 bool getFileIdentity(const std::u16string& path, FileIdentity& identity) {
-  std::optional<std::string> host = toHostPath(path);
+  HostPathLook look;
+  std::optional<std::string> host = toHostPath(path, look);
   struct stat info;
-  if (!host || stat(host->c_str(), &info) != 0)
+  if (!host || !statHostPath(*host, look, info))
     return false;
   identity = {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
   return true;
@@ -154,10 +159,11 @@ bool getFinalPath(const std::u16string& path, std::u16string& finalPath) {
 }
 
 FileState getFileState(const std::u16string& path) {
-  std::optional<std::string> host = toHostPath(path);
+  HostPathLook look;
+  std::optional<std::string> host = toHostPath(path, look);
   struct stat info;
   FileState state;
-  if (!host || stat(host->c_str(), &info) != 0)
+  if (!host || !statHostPath(*host, look, info))
     return state;
   constexpr std::int64_t kNanoseconds = 1000000000;
   state.exists = true;

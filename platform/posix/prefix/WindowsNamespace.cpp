@@ -1,6 +1,8 @@
 // Windows path namespace over a Wine-style prefix.
 #include "platform/WindowsNamespace.h"
 
+#include "platform/posix/prefix/HostPath.h"
+
 #include "util/FileNameCase.h"
 #include "util/Text.h"
 #include "util/WindowsPath.h"
@@ -183,6 +185,20 @@ std::optional<std::string> driveRoot(char16_t letter) {
 }
 
 std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
+  HostPathLook look;
+  return toHostPath(windowsPath, look);
+}
+
+bool statHostPath(const std::string& hostPath, const HostPathLook& look, struct stat& info) {
+  if (look.looked && !S_ISLNK(look.info.st_mode)) {
+    info = look.info;
+    return true;
+  }
+  return stat(hostPath.c_str(), &info) == 0;
+}
+
+std::optional<std::string> toHostPath(const std::u16string& windowsPath, HostPathLook& look) {
+  look = HostPathLook{};
   std::u16string path = windowsPath;
   bool longForm = path.rfind(u"\\\\?\\", 0) == 0;
   if (longForm)
@@ -212,8 +228,10 @@ std::optional<std::string> toHostPath(const std::u16string& windowsPath) {
     wideToUtf8(component, name);
     exact += exact == "/" ? name : "/" + name;
   }
-  if (exists(exact))
+  if (lstat(exact.c_str(), &look.info) == 0) {
+    look.looked = true;
     return exact;
+  }
 
   std::string host = *root;
   for (const std::u16string& component : components) {
