@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <openssl/pem.h>
 #include <fstream>
 
 namespace {
@@ -299,4 +300,75 @@ TEST(RootList, ObjectIdentifiersReadFromTheirBytesAsOpenSslReadsThem) {
     EXPECT_FALSE(derObjectText(contents, untouched)) << contents.size();
     EXPECT_EQ(untouched, "kept");
   }
+}
+
+namespace {
+
+// The certificates of PEM text as OpenSSL's own reader reads them.
+std::vector<std::vector<std::uint8_t>> openSslPemCertificates(const std::string& text) {
+  std::vector<std::vector<std::uint8_t>> encodings;
+  BIO_ptr bio(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
+  for (;;) {
+    char* name = nullptr;
+    char* header = nullptr;
+    unsigned char* data = nullptr;
+    long length = 0;
+    if (PEM_read_bio(bio.get(), &name, &header, &data, &length) != 1)
+      break;
+    OpenSslBytes_ptr owned(data);
+    const std::string kind = name ? name : "";
+    OPENSSL_free(name);
+    OPENSSL_free(header);
+    if ((kind == PEM_STRING_X509 || kind == PEM_STRING_X509_OLD) && length > 0)
+      encodings.emplace_back(data, data + length);
+  }
+  return encodings;
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+} // namespace
+
+TEST(RootList, PemCertificatesReadAsOpenSslReadsThem) {
+  // The root list's certificates are read from PEM by a reader of the plain
+  // form, and by OpenSSL's where the text has any other form; both give the
+  // same certificates.
+  const std::span<const std::uint8_t> shipped = shippedCertificates();
+  const std::string plain(shipped.begin(), shipped.end());
+  const std::string block = plain.substr(0, plain.find("-----END CERTIFICATE-----") + 26);
+  struct Case {
+    std::string text;
+    bool plainForm;
+  };
+  const Case cases[] = {
+      {plain, true},
+      {replaceAll(plain, "\n", "\r\n"), true},
+      {"subject=CN = Someone\nissuer=CN = Someone\n" + block + "\nsome words\n" + block, true},
+      {replaceAll(replaceAll(block, "BEGIN CERTIFICATE", "BEGIN X509 CERTIFICATE"), "END CERTIFICATE",
+                  "END X509 CERTIFICATE"),
+       true},
+      {replaceAll(block, "-----BEGIN CERTIFICATE-----\n",
+                  "-----BEGIN CERTIFICATE-----\nProc-Type: 4,ENCRYPTED\n\n"),
+       false},
+      {"-----BEGIN X509 CRL-----\nAAAA\n-----END X509 CRL-----\n" + block, false},
+      {replaceAll(block, "\n", " \n"), false},
+      {block.substr(0, block.size() - 10), false}, // cut inside its END line
+      {"no certificate here", false},
+  };
+  for (const Case& c : cases) {
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(c.text.data()),
+                                              c.text.size());
+    std::vector<std::vector<std::uint8_t>> plainRead;
+    EXPECT_EQ(readPlainPemCertificates(c.text, plainRead), c.plainForm) << c.text.substr(0, 80);
+    const auto expected = openSslPemCertificates(c.text);
+    if (c.plainForm) {
+      EXPECT_EQ(plainRead, expected) << c.text.substr(0, 80);
+    }
+    EXPECT_EQ(readCertificateEncodings(bytes), expected) << c.text.substr(0, 80);
+  }
+  EXPECT_GT(openSslPemCertificates(plain).size(), 100u);
 }

@@ -228,7 +228,80 @@ bool signerChainsToListRoot(X509* signer, STACK_OF(X509) * intermediates,
   return X509_verify_cert(context.get()) == 1;
 }
 
+// One line of text without its line end ("\n" or "\r\n"); text moves past it.
+std::string_view nextLine(std::string_view& text) {
+  const std::size_t end = text.find('\n');
+  std::string_view line = text.substr(0, end);
+  text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+  if (!line.empty() && line.back() == '\r')
+    line.remove_suffix(1);
+  return line;
+}
+
+bool isBase64Line(std::string_view line) {
+  return !line.empty() && line.size() <= 76 &&
+         std::all_of(line.begin(), line.end(), [](char c) {
+           return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                  c == '+' || c == '/' || c == '=';
+         });
+}
+
 } // namespace
+
+bool readPlainPemCertificates(std::string_view text,
+                              std::vector<std::vector<std::uint8_t>>& encodings) {
+  // The plain form of a PEM file of certificates: each block a BEGIN line of
+  // a certificate, lines of Base64 alone (padding only at its end) and the
+  // END line of the same name; any text between blocks. Anything else (other
+  // blocks, headers, blank lines inside a block) is left to OpenSSL's reader.
+  constexpr std::string_view kBegin = "-----BEGIN ", kEnd = "-----END ", kDashes = "-----";
+  bool any = false;
+  while (!text.empty()) {
+    std::string_view line = nextLine(text);
+    if (line.substr(0, kBegin.size()) != kBegin)
+      continue;
+    if (line.size() < kBegin.size() + kDashes.size() ||
+        line.substr(line.size() - kDashes.size()) != kDashes)
+      return false;
+    const std::string_view name =
+        line.substr(kBegin.size(), line.size() - kBegin.size() - kDashes.size());
+    if (name != PEM_STRING_X509 && name != PEM_STRING_X509_OLD)
+      return false;
+    std::string body;
+    bool padded = false;
+    for (;;) {
+      if (text.empty())
+        return false;
+      line = nextLine(text);
+      if (line.substr(0, kEnd.size()) == kEnd) {
+        if (line != std::string(kEnd) + std::string(name) + std::string(kDashes))
+          return false;
+        break;
+      }
+      if (!isBase64Line(line) || padded)
+        return false;
+      const std::size_t pad = line.find('=');
+      if (pad != std::string_view::npos) {
+        if (line.find_first_not_of('=', pad) != std::string_view::npos || line.size() - pad > 2)
+          return false;
+        padded = true;
+      }
+      body.append(line);
+    }
+    if (body.empty() || body.size() % 4 != 0)
+      return false;
+    std::vector<std::uint8_t> der(body.size() / 4 * 3);
+    const int length = EVP_DecodeBlock(der.data(), reinterpret_cast<const unsigned char*>(body.data()),
+                                       static_cast<int>(body.size()));
+    const std::size_t padding = body.size() - body.find_last_not_of('=') - 1;
+    if (length < 0 || std::size_t(length) != der.size() || padding > der.size())
+      return false;
+    der.resize(der.size() - padding);
+    encodings.push_back(std::move(der));
+    any = true;
+  }
+  return any;
+}
 
 X509_ptr decodeCertificate(std::span<const std::uint8_t> der) {
   const unsigned char* cursor = der.data();
@@ -242,6 +315,9 @@ X509_ptr decodeCertificate(std::span<const std::uint8_t> der) {
 std::vector<std::vector<std::uint8_t>> readCertificateEncodings(std::span<const std::uint8_t> bytes) {
   std::vector<std::vector<std::uint8_t>> encodings;
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (readPlainPemCertificates(text, encodings))
+    return encodings;
+  encodings.clear();
   if (text.find("-----BEGIN") == std::string_view::npos) {
     std::span<const std::uint8_t> rest = bytes;
     DerElement certificate;

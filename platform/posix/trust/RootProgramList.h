@@ -15,6 +15,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -62,6 +63,12 @@ std::vector<X509_ptr> readCertificates(std::span<const std::uint8_t> bytes);
 
 // The same, left encoded: the DER of each certificate, undecoded.
 std::vector<std::vector<std::uint8_t>> readCertificateEncodings(std::span<const std::uint8_t> bytes);
+
+// The certificates of PEM text in its plain form (certificate blocks of
+// Base64 lines, no headers), appended to encodings, as OpenSSL's PEM reader
+// reads them; false for anything else, which that reader then reads.
+bool readPlainPemCertificates(std::string_view text,
+                              std::vector<std::vector<std::uint8_t>>& encodings);
 
 // One certificate decoded from der (all of it), remembering those bytes;
 // null when they are no certificate.
