@@ -39,7 +39,6 @@
 #include <iostream>
 #include <iterator>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -232,10 +231,11 @@ int main(int argc, char** argv) {
     return kExitTrouble;
   }
   bool terminal = platform::isTerminal(stderr);
-  while (job->running.load(std::memory_order_acquire)) {
+  // The progress line is redrawn every tenth of a second; the end of the
+  // scan is taken the moment it comes.
+  while (!job->waitUntilFinished(std::chrono::milliseconds(100))) {
     if (terminal)
       showProgress(*job);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   if (terminal) {
     showProgress(*job);

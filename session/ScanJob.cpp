@@ -21,6 +21,22 @@ ScanJob::~ScanJob() {
 
 void ScanJob::startWorker() { workerThread = std::thread(scanThreadEntry, this); }
 
+bool ScanJob::waitUntilFinished(std::chrono::milliseconds limit) {
+  std::unique_lock lock(finishMutex);
+  return finished.wait_for(lock, limit,
+                           [this] { return !running.load(std::memory_order_acquire); });
+}
+
+void ScanJob::finish() {
+  {
+    // Cleared under the lock, so that a waiter between its look at running
+    // and its sleep cannot miss the wake-up.
+    std::lock_guard lock(finishMutex);
+    running.store(false, std::memory_order_release);
+  }
+  finished.notify_all();
+}
+
 int scanThreadEntry(ScanJob* job) {
   // A single-threaded apartment for the thread's life, left when it ends.
   platform::ComApartment apartment;
@@ -88,5 +104,5 @@ void ScanJob::run() {
       });
 
   progress.store(100, std::memory_order_release);
-  running.store(false, std::memory_order_release);
+  finish();
 }

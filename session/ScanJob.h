@@ -3,8 +3,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -28,6 +31,11 @@ public:
   // Starts the worker thread on this job (running and progress set before).
   void startWorker();
 
+  // Waits until the scan has finished or limit has passed; true when it has
+  // finished. A front end that waits for the end learns of it at once
+  // rather than at its next look.
+  bool waitUntilFinished(std::chrono::milliseconds limit);
+
   std::thread workerThread;
   // Threads that check files at the same time; 0 for one per processor, 1
   // to check every file on the worker thread itself. Set before the scan.
@@ -41,6 +49,13 @@ public:
   // Counts for front ends that show more than the percentage.
   std::atomic<std::int32_t> filesListed{0};  // entries after the listing pass
   std::atomic<std::int32_t> filesChecked{0}; // entries that had a validator so far
+
+private:
+  // Clears running and wakes every waiter.
+  void finish();
+
+  std::mutex finishMutex;
+  std::condition_variable finished;
 };
 
 // The worker thread's entry: runs the job and returns 0.

@@ -295,6 +295,29 @@ TEST(ScanDriver, RunningTurnsFalseOnlyAfterHundred) {
   session.job.workerThread.join();
 }
 
+TEST(ScanDriver, AWaiterLearnsOfTheEndWhenItComes) {
+  TestPrefix prefix;
+  Session session;
+  session.configure();
+  session.addFinder(prefix, "Waited", 3);
+  // Not finished, and no scan running: the wait gives up at its limit.
+  session.job.running = true;
+  EXPECT_FALSE(session.job.waitUntilFinished(std::chrono::milliseconds(1)));
+  session.job.context = &session.context;
+  session.job.progress = 0;
+  session.job.startWorker();
+  // A limit far beyond the scan: the wait ends with the scan, woken by it,
+  // and sees everything the scan published.
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(session.job.waitUntilFinished(std::chrono::seconds(20)));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(session.job.progress.load(std::memory_order_acquire), 100);
+  EXPECT_EQ(session.job.filesChecked.load(), 3);
+  // Finished already: the answer is at once.
+  EXPECT_TRUE(session.job.waitUntilFinished(std::chrono::milliseconds(0)));
+  session.job.workerThread.join();
+}
+
 namespace {
 
 // Affected for every path containing "bad". A path containing "held" is
