@@ -3,11 +3,13 @@
 #include "validation/PEValidator.h"
 
 #include "platform/TrustStatus.h"
+#include "platform/WindowsNamespace.h"
 #include "platform/TrustStores.h"
 #include "validation/ValidationResult.h"
 
 #include "AuthenticodeFixtures.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 
@@ -59,6 +61,22 @@ TEST_F(PEValidatorTest, MissingFileIsNotChecked) {
   EXPECT_EQ(validator.check(fixtures::peImage("no-such-file.exe"), details),
             ValidationResult::FileNotFound);
   EXPECT_FALSE(details.trustChecked);
+  // A link that leads nowhere is no file either; a folder is there, but is
+  // no file the trust check can read.
+  const std::filesystem::path scratch =
+      std::filesystem::path(::testing::TempDir()) / "pe-validator-missing";
+  std::filesystem::remove_all(scratch);
+  std::filesystem::create_directories(scratch / "folder.exe");
+  std::filesystem::create_symlink(scratch / "gone.exe", scratch / "dangling.exe");
+  EXPECT_EQ(validator.check(platform::absoluteWindowsPath((scratch / "dangling.exe").string()),
+                            details),
+            ValidationResult::FileNotFound);
+  EXPECT_FALSE(details.trustChecked);
+  EXPECT_EQ(validator.check(platform::absoluteWindowsPath((scratch / "folder.exe").string()),
+                            details),
+            ValidationResult::OtherTrustFailure);
+  EXPECT_TRUE(details.trustChecked);
+  std::filesystem::remove_all(scratch);
 }
 
 TEST_F(PEValidatorTest, ResultsWithoutCriteria) {
