@@ -202,20 +202,19 @@ bool FileEnumeration::findFirst(const std::u16string& pattern, FindData& data) {
         endError = errorFromErrno(errno); // what was read so far still counts
       break;
     }
-    // The folder, a separator unless the folder is the root, and the name,
-    // appended in turn: GCC 12 at -O3 mistakes "a" + b + c for an
-    // overlapping copy (-Wrestrict).
-    std::string full = *host;
-    if (full != "/")
-      full += '/';
-    full += entry->d_name;
     FindData found;
     utf8ToWide(entry->d_name, found.name);
+    // Looked at from the open folder, by name: no walk of the whole path for
+    // each entry. What is no link is what it leads to; only a link is
+    // looked at a second time, through it.
     struct stat linkInfo;
-    if (lstat(full.c_str(), &linkInfo) == 0)
+    const bool looked = fstatat(dirfd(dir), entry->d_name, &linkInfo, AT_SYMLINK_NOFOLLOW) == 0;
+    if (looked)
       found.isLink = S_ISLNK(linkInfo.st_mode);
     struct stat info;
-    if (stat(full.c_str(), &info) == 0) {
+    if (looked && !found.isLink)
+      info = linkInfo;
+    if ((looked && !found.isLink) || fstatat(dirfd(dir), entry->d_name, &info, 0) == 0) {
       found.isDirectory = S_ISDIR(info.st_mode);
       found.isSpecial = !S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode);
       found.identity = {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
