@@ -45,10 +45,15 @@ bool derObjectText(std::span<const std::uint8_t> contents, std::string& text) {
       continue;
     if (first) { // the first subidentifier holds the first two arcs
       const std::uint64_t top = arc < 40 ? 0 : arc < 80 ? 1 : 2;
-      dotted = std::to_string(top) + "." + std::to_string(arc - 40 * top);
+      // Appended in turn: GCC 12 at -O3 mistakes "a" + b + c for an
+      // overlapping copy (-Wrestrict).
+      dotted = std::to_string(top);
+      dotted += '.';
+      dotted += std::to_string(arc - 40 * top);
       first = false;
     } else {
-      dotted += "." + std::to_string(arc);
+      dotted += '.';
+      dotted += std::to_string(arc);
     }
     arc = 0;
     starting = true;
