@@ -178,24 +178,23 @@ bool verifyMd5Block(const std::string& block, const std::string& signatureFile,
   return false;
 }
 
-// True when the block's signature over the signature file holds: as
-// signing tools sign today (its first signer, named by the block, over
-// SHA-1 or SHA-2 with RSA, DSA or ECDSA, with or without signed
-// attributes), or in the oldest form (verifyMd5Block). Today's form is
-// tried first: the oldest form tries the key of every certificate of the
-// block in turn, and a signature can hold in one form only. The verifying
-// certificate's facts go into signer.
+// True when the block's signature over the signature file holds: in the
+// oldest form (verifyMd5Block), or as signing tools sign today (its first
+// signer, named by the block, over SHA-1 or SHA-2 with RSA, DSA or ECDSA,
+// with or without signed attributes). The verifying certificate's facts go
+// into signer.
 bool verifySignatureBlock(const std::string& block, const std::string& signatureFile,
                           SignerInfo& signer) {
   if (block.empty() || signatureFile.empty())
     return false;
+  if (verifyMd5Block(block, signatureFile, signer))
+    return true;
   platform::Certificate verified =
       platform::verifyDetachedSigner(asBytes(block), asBytes(signatureFile));
-  if (verified) {
-    recordSigner(verified, signer);
-    return true;
-  }
-  return verifyMd5Block(block, signatureFile, signer);
+  if (!verified)
+    return false;
+  recordSigner(verified, signer);
+  return true;
 }
 
 // Compares the manifest's member digests with the members. The walk passes
