@@ -5,6 +5,7 @@
 
 #include <openssl/objects.h>
 
+#include <charconv>
 #include <cstdint>
 
 namespace platform {
@@ -27,10 +28,22 @@ bool readDerElement(std::span<const std::uint8_t>& input, DerElement& element) {
   return true;
 }
 
+namespace {
+
+// Appends the decimal digits of value to text.
+void appendDecimal(std::string& text, std::uint64_t value) {
+  char digits[20];
+  const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
+  text.append(digits, written.ptr);
+}
+
+} // namespace
+
 bool derObjectText(std::span<const std::uint8_t> contents, std::string& text) {
   if (contents.empty() || (contents.back() & 0x80) != 0)
     return false;
   std::string dotted;
+  dotted.reserve(4 * contents.size());
   std::uint64_t arc = 0;
   bool first = true;
   bool starting = true; // at the first octet of a subidentifier
@@ -45,15 +58,13 @@ bool derObjectText(std::span<const std::uint8_t> contents, std::string& text) {
       continue;
     if (first) { // the first subidentifier holds the first two arcs
       const std::uint64_t top = arc < 40 ? 0 : arc < 80 ? 1 : 2;
-      // Appended in turn: GCC 12 at -O3 mistakes "a" + b + c for an
-      // overlapping copy (-Wrestrict).
-      dotted = std::to_string(top);
+      appendDecimal(dotted, top);
       dotted += '.';
-      dotted += std::to_string(arc - 40 * top);
+      appendDecimal(dotted, arc - 40 * top);
       first = false;
     } else {
       dotted += '.';
-      dotted += std::to_string(arc);
+      appendDecimal(dotted, arc);
     }
     arc = 0;
     starting = true;

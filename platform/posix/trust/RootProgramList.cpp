@@ -10,6 +10,7 @@
 #include <openssl/pem.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <ctime>
 #include <string_view>
@@ -238,12 +239,19 @@ std::string_view nextLine(std::string_view& text) {
   return line;
 }
 
+// The characters of a Base64 line, padding included.
+constexpr std::array<bool, 256> kBase64Characters = [] {
+  std::array<bool, 256> characters{};
+  for (unsigned char c :
+       std::string_view("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="))
+    characters[c] = true;
+  return characters;
+}();
+
 bool isBase64Line(std::string_view line) {
   return !line.empty() && line.size() <= 76 &&
-         std::all_of(line.begin(), line.end(), [](char c) {
-           return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                  c == '+' || c == '/' || c == '=';
-         });
+         std::all_of(line.begin(), line.end(),
+                     [](char c) { return kBase64Characters[static_cast<unsigned char>(c)]; });
 }
 
 } // namespace
