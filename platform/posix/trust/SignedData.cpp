@@ -25,6 +25,21 @@ bool expect(std::span<const std::uint8_t>& input, Element& element, int tagClass
 
 constexpr const char* kSignedData = "1.2.840.113549.1.7.2";
 
+// The SignedData SEQUENCE inside der:
+//   ContentInfo ::= SEQUENCE { contentType OID, [0] EXPLICIT SignedData }
+bool unwrapSignedData(std::span<const std::uint8_t> der, Element& signedData) {
+  Element contentInfo, type, explicitContent;
+  std::span<const std::uint8_t> rest = der;
+  if (!expect(rest, contentInfo, V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE))
+    return false;
+  rest = contentInfo.contents;
+  if (!readElement(rest, type) || !isObject(type, kSignedData) ||
+      !expect(rest, explicitContent, V_ASN1_CONTEXT_SPECIFIC, 0))
+    return false;
+  rest = explicitContent.contents;
+  return expect(rest, signedData, V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE);
+}
+
 } // namespace
 
 std::span<const std::uint8_t> derContents(std::span<const std::uint8_t> element) {
@@ -35,19 +50,10 @@ std::span<const std::uint8_t> derContents(std::span<const std::uint8_t> element)
 bool signedDataCertificateEncodings(std::span<const std::uint8_t> der,
                                     std::vector<std::span<const std::uint8_t>>& encodings) {
   encodings.clear();
-  Element contentInfo, type, explicitContent, signedData, version, digestAlgorithms, encapsulated,
-      field;
-  std::span<const std::uint8_t> rest = der;
-  if (!expect(rest, contentInfo, V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE))
+  Element signedData, version, digestAlgorithms, encapsulated, field;
+  if (!unwrapSignedData(der, signedData))
     return false;
-  rest = contentInfo.contents;
-  if (!readElement(rest, type) || !isObject(type, kSignedData) ||
-      !expect(rest, explicitContent, V_ASN1_CONTEXT_SPECIFIC, 0))
-    return false;
-  rest = explicitContent.contents;
-  if (!expect(rest, signedData, V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE))
-    return false;
-  rest = signedData.contents;
+  std::span<const std::uint8_t> rest = signedData.contents;
   if (!expect(rest, version, V_ASN1_UNIVERSAL, V_ASN1_INTEGER) ||
       !expect(rest, digestAlgorithms, V_ASN1_UNIVERSAL, V_ASN1_SET) ||
       !expect(rest, encapsulated, V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE) || !readElement(rest, field))
@@ -68,17 +74,8 @@ bool signedDataCertificateEncodings(std::span<const std::uint8_t> der,
 bool readSignedData(std::span<const std::uint8_t> der, const char* contentType,
                     SignedDataParts& parts) {
   parts = SignedDataParts{};
-  //   ContentInfo ::= SEQUENCE { contentType OID, [0] EXPLICIT SignedData }
-  Element contentInfo, type, explicitContent, signedData;
-  std::span<const std::uint8_t> rest = der;
-  if (!expect(rest, contentInfo, V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE))
-    return false;
-  rest = contentInfo.contents;
-  if (!readElement(rest, type) || !isObject(type, kSignedData) ||
-      !expect(rest, explicitContent, V_ASN1_CONTEXT_SPECIFIC, 0))
-    return false;
-  rest = explicitContent.contents;
-  if (!expect(rest, signedData, V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE))
+  Element signedData;
+  if (!unwrapSignedData(der, signedData))
     return false;
 
   //   SignedData ::= SEQUENCE { version INTEGER, digestAlgorithms SET,
@@ -86,7 +83,7 @@ bool readSignedData(std::span<const std::uint8_t> der, const char* contentType,
   //     certificates [0] IMPLICIT SET OPTIONAL, crls [1] IMPLICIT SET OPTIONAL,
   //     signerInfos SET }
   Element version, digestAlgorithms, encapsulated, field;
-  rest = signedData.contents;
+  std::span<const std::uint8_t> rest = signedData.contents;
   if (!expect(rest, version, V_ASN1_UNIVERSAL, V_ASN1_INTEGER) ||
       !expect(rest, digestAlgorithms, V_ASN1_UNIVERSAL, V_ASN1_SET) ||
       !expect(rest, encapsulated, V_ASN1_UNIVERSAL, V_ASN1_SEQUENCE))
