@@ -54,7 +54,11 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "AMD64")
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/package.sh
                    ${CMAKE_SOURCE_DIR}/dist/fennick-windows-x64.zip ${CMAKE_BINARY_DIR}/wine-package)
   # Each makes and ends its own Wine prefix; one at a time keeps the
-  # machine's two cores for them.
+  # machine's two cores for them. Wine keeps Windows file names on the
+  # host's drive in the character set of the host's locale: under a locale
+  # that is not UTF-8 (LANG=C) a name outside ASCII cannot be made at all,
+  # whatever the Windows program does. The programs under test never see
+  # the host's locale; Wine's file-name layer is given UTF-8.
   set_tests_properties(windows.engine windows.verify-compare windows.scan-compare windows.package
-                       PROPERTIES RUN_SERIAL TRUE)
+                       PROPERTIES RUN_SERIAL TRUE ENVIRONMENT "LC_ALL=C.UTF-8")
 endif()
