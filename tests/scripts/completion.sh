@@ -36,8 +36,8 @@ COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
 COMP_LINE="${COMP_WORDS[*]}"
 COMP_POINT=${#COMP_LINE}
 _completion_loader "${COMP_WORDS[0]}"
-spec=$(complete -p "${COMP_WORDS[0]}")
-function=${spec#*-F }
+registered=$(complete -p "${COMP_WORDS[0]}")
+function=${registered#*-F }
 function=${function%% *}
 "$function" "${COMP_WORDS[0]}" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
 printf 'OFFER %s\n' "${COMPREPLY[@]}"
