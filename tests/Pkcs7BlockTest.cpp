@@ -38,6 +38,20 @@ std::u16string thumbprintOf(const std::string& certificate) {
   return std::u16string(text.begin(), text.end());
 }
 
+// The block with its outer SEQUENCE re-encoded with an indefinite length:
+// BER, as some signing tools write, where DER has a definite length.
+std::vector<std::uint8_t> withIndefiniteLength(const std::vector<std::uint8_t>& der) {
+  if (der.size() < 2 || der[0] != 0x30)
+    return {};
+  std::size_t header = 2;
+  if (der[1] & 0x80)
+    header += der[1] & 0x7f;
+  std::vector<std::uint8_t> ber = {0x30, 0x80};
+  ber.insert(ber.end(), der.begin() + std::ptrdiff_t(header), der.end());
+  ber.insert(ber.end(), {0x00, 0x00});
+  return ber;
+}
+
 } // namespace
 
 TEST(Pkcs7Block, SignerKeyVerifiesLittleEndianSignatureOverMd5) {
@@ -153,4 +167,25 @@ TEST(Pkcs7Block, DetachedSignersOverMd5AreRefused) {
       fixtures::readBytes(blockPath("sha256.rsa")), fixtures::readBytes(blockPath("sha256.sf")));
   EXPECT_EQ(certificateThumbprint(signer), thumbprintOf("signer"));
   EXPECT_FALSE(platform::verifyDetachedSigner({}, fixtures::readBytes(blockPath("sha256.sf"))));
+}
+
+TEST(Pkcs7Block, BerBlocksReadAsTheirDerForm) {
+  for (const char* name : {"md5", "intermediate-first"}) {
+    const std::vector<std::uint8_t> der = fixtures::readBytes(blockPath(std::string(name) + ".rsa"));
+    std::optional<platform::Pkcs7Block> fromDer = platform::parsePkcs7Block(der);
+    std::optional<platform::Pkcs7Block> fromBer = platform::parsePkcs7Block(withIndefiniteLength(der));
+    ASSERT_TRUE(fromDer && fromBer) << name;
+    ASSERT_EQ(fromBer->certificates.size(), fromDer->certificates.size()) << name;
+    for (std::size_t i = 0; i < fromDer->certificates.size(); ++i)
+      EXPECT_EQ(certificateThumbprint(fromBer->certificates[i]),
+                certificateThumbprint(fromDer->certificates[i]))
+          << name;
+    EXPECT_EQ(fromBer->firstSignerSignature, fromDer->firstSignerSignature) << name;
+  }
+  const std::string name = "jarsigner-rsa-sha256";
+  std::vector<std::uint8_t> block = withIndefiniteLength(fixtures::readBytes(blockPath(name + ".block")));
+  std::vector<std::uint8_t> signed_ = fixtures::readBytes(blockPath(name + ".sf"));
+  EXPECT_TRUE(platform::verifyDetachedSigner(block, signed_));
+  signed_.push_back('\n');
+  EXPECT_FALSE(platform::verifyDetachedSigner(block, signed_));
 }

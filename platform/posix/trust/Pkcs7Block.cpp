@@ -56,6 +56,45 @@ PKCS7_SIGNER_INFO* firstSigner(PKCS7* message) {
                                                           : nullptr;
 }
 
+// A signature block's certificates and first signer. The block is read
+// element by element with its certificates from the process's cache (an
+// installation's archives are mostly signed with the same few certificates),
+// and decoded whole by OpenSSL only when the walk cannot read it (BER with
+// indefinite lengths, a signer named by its key identifier).
+struct SignatureBlock {
+  SignedDataParts walked;
+  PKCS7_ptr decoded;
+  STACK_OF(X509)* certificates = nullptr;   // of walked or decoded
+  PKCS7_SIGNER_INFO* firstSigner = nullptr; // of walked or decoded; may be null
+};
+
+bool readBlock(std::span<const std::uint8_t> bytes, SignatureBlock& block) {
+  if (readSignedData(bytes, nullptr, block.walked)) {
+    block.certificates = block.walked.certificates.get();
+    block.firstSigner = block.walked.firstSigner.get();
+    return true;
+  }
+  block.decoded = decodeSignedBlock(bytes);
+  if (!block.decoded)
+    return false;
+  block.certificates = block.decoded->d.sign->cert;
+  block.firstSigner = firstSigner(block.decoded.get());
+  return true;
+}
+
+// The block's certificates, each with the bytes it was sent in.
+std::vector<Certificate> blockCertificates(std::span<const std::uint8_t> bytes,
+                                           const SignatureBlock& block) {
+  if (block.decoded)
+    return storedCertificates(bytes, block.decoded.get());
+  std::vector<Certificate> certificates;
+  for (int i = 0; i < sk_X509_num(block.certificates); ++i) {
+    if (Certificate certificate = wrapCertificateRef(sk_X509_value(block.certificates, i)))
+      certificates.push_back(std::move(certificate));
+  }
+  return certificates;
+}
+
 // The digest algorithms a detached signer may use.
 bool isDetachedSignerDigest(const X509_ALGOR* algorithm) {
   switch (algorithm ? OBJ_obj2nid(algorithm->algorithm) : NID_undef) {
@@ -70,12 +109,14 @@ bool isDetachedSignerDigest(const X509_ALGOR* algorithm) {
 } // namespace
 
 std::optional<Pkcs7Block> parsePkcs7Block(std::span<const std::uint8_t> bytes) {
-  PKCS7_ptr message = decodeSignedBlock(bytes);
-  if (!message)
+  if (bytes.empty() || bytes.size() > std::size_t(LONG_MAX))
+    return std::nullopt;
+  SignatureBlock read;
+  if (!readBlock(bytes, read))
     return std::nullopt;
   Pkcs7Block block;
-  block.certificates = storedCertificates(bytes, message.get());
-  const PKCS7_SIGNER_INFO* first = firstSigner(message.get());
+  block.certificates = blockCertificates(bytes, read);
+  const PKCS7_SIGNER_INFO* first = read.firstSigner;
   if (first && first->enc_digest) {
     const unsigned char* data = ASN1_STRING_get0_data(first->enc_digest);
     int length = ASN1_STRING_length(first->enc_digest);
@@ -86,15 +127,17 @@ std::optional<Pkcs7Block> parsePkcs7Block(std::span<const std::uint8_t> bytes) {
 
 Certificate verifyDetachedSigner(std::span<const std::uint8_t> block,
                                  std::span<const std::uint8_t> content) {
-  PKCS7_ptr message = decodeSignedBlock(block);
-  PKCS7_SIGNER_INFO* signer = message ? firstSigner(message.get()) : nullptr;
+  if (block.empty() || block.size() > std::size_t(LONG_MAX))
+    return {};
+  SignatureBlock read;
+  PKCS7_SIGNER_INFO* signer = readBlock(block, read) ? read.firstSigner : nullptr;
   if (!signer || content.empty() || !isDetachedSignerDigest(signer->digest_alg))
     return {};
   X509* verified = nullptr;
-  if (verifySignerInfo(signer, content, message->d.sign->cert, nullptr, verified) !=
+  if (verifySignerInfo(signer, content, read.certificates, nullptr, verified) !=
       SignerCheck::Valid)
     return {};
-  for (Certificate& certificate : storedCertificates(block, message.get())) {
+  for (Certificate& certificate : blockCertificates(block, read)) {
     if (X509_cmp(x509Of(certificate), verified) == 0)
       return certificate;
   }

@@ -90,13 +90,17 @@ bool readSignedData(std::span<const std::uint8_t> der, const char* contentType,
     return false;
   Element eContentType, wrapped, content;
   std::span<const std::uint8_t> inner = encapsulated.contents;
-  if (!readElement(inner, eContentType) || !isObject(eContentType, contentType) ||
-      !expect(inner, wrapped, V_ASN1_CONTEXT_SPECIFIC, 0))
+  if (!readElement(inner, eContentType) || !eContentType.is(V_ASN1_UNIVERSAL, V_ASN1_OBJECT) ||
+      (contentType && !isObject(eContentType, contentType)))
     return false;
-  inner = wrapped.contents;
-  if (!readElement(inner, content))
-    return false;
-  parts.content = content.encoding;
+  if (!inner.empty()) {
+    if (!expect(inner, wrapped, V_ASN1_CONTEXT_SPECIFIC, 0))
+      return false;
+    inner = wrapped.contents;
+    if (!readElement(inner, content))
+      return false;
+    parts.content = content.encoding;
+  }
 
   parts.certificates.reset(sk_X509_new_null());
   if (!parts.certificates || !readElement(rest, field))

@@ -20,7 +20,9 @@ struct SignedDataParts {
 
 // Reads ContentInfo { signedData, [0] SignedData } from the start of der
 // (bytes after it are ignored) whose encapsulated content type is the
-// object identifier contentType (dotted text). Choices of the certificate
+// object identifier contentType (dotted text), or of any type when
+// contentType is null. A SignedData without encapsulated content (a
+// detached signature) leaves parts.content empty. Choices of the certificate
 // set other than X.509 certificates (attribute certificates) are passed
 // over. False for anything else, including BER with indefinite lengths, a
 // certificate that does not decode, and a first signer that is no PKCS#7
