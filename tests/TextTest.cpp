@@ -52,6 +52,9 @@ TEST(Text, SuffixAndContainsIgnoreAsciiCaseOnly) {
   EXPECT_TRUE(endsWithNoCase(u".exe", u".EXE"));
   EXPECT_TRUE(endsWithNoCase(u"", u""));
   EXPECT_FALSE(endsWithNoCase(u"file.É", u".é"));
+  EXPECT_FALSE(endsWithNoCase(u"lib.DLL.bak", u".dll")); // the suffix, but not at the end
+  EXPECT_FALSE(endsWithNoCase(u"lib-dll", u".dll"));     // all but its first unit
+  EXPECT_FALSE(endsWithNoCase(u"lib.dlx", u".dll"));     // all but its last unit
   EXPECT_TRUE(containsNoCase(u"Signer{|}orvia systems CA", u"ORVIA SYSTEMS"));
   EXPECT_TRUE(containsNoCase(u"anything", u""));
   EXPECT_FALSE(containsNoCase(u"short", u"shorter"));

@@ -61,6 +61,10 @@ void appendUtf8(std::string& out, char32_t value) {
   }
 }
 
+char16_t upperAscii(char16_t unit) {
+  return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 0x20) : unit;
+}
+
 std::u16string upperCopy(const std::u16string& text) {
   std::u16string copy = text;
   toUpperAscii(copy);
@@ -107,17 +111,22 @@ bool wideToUtf8(const std::u16string& text, std::string& out) {
 }
 
 void toUpperAscii(std::u16string& text) {
-  for (char16_t& unit : text) {
-    if (unit >= u'a' && unit <= u'z')
-      unit = static_cast<char16_t>(unit - 0x20);
-  }
+  for (char16_t& unit : text)
+    unit = upperAscii(unit);
 }
 
 bool endsWithNoCase(const std::u16string& text, const std::u16string& suffix) {
   if (text.size() < suffix.size())
     return false;
-  return upperCopy(text).compare(text.size() - suffix.size(), suffix.size(),
-                                 upperCopy(suffix)) == 0;
+  // Compared in place: every file a walk meets is matched against each
+  // extension, and a copy of its path per extension costs more than the
+  // comparison.
+  const std::size_t start = text.size() - suffix.size();
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    if (upperAscii(text[start + i]) != upperAscii(suffix[i]))
+      return false;
+  }
+  return true;
 }
 
 bool containsNoCase(const std::u16string& text, const std::u16string& part) {
