@@ -5,7 +5,9 @@
 
 #include <openssl/objects.h>
 
+#include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdint>
 
 namespace platform {
@@ -15,8 +17,10 @@ bool readDerElement(std::span<const std::uint8_t>& input, DerElement& element) {
     return false;
   const unsigned char* cursor = input.data();
   long length = 0;
-  const int flags = ASN1_get_object(&cursor, &length, &element.tag, &element.tagClass,
-                                    static_cast<long>(input.size()));
+  // OpenSSL takes the length as a long; no element is longer than that.
+  const long available = static_cast<long>(std::min<std::size_t>(input.size(), LONG_MAX));
+  const int flags =
+      ASN1_get_object(&cursor, &length, &element.tag, &element.tagClass, available);
   if ((flags & 0x80) != 0 || (flags & 0x01) != 0 || length < 0)
     return false;
   const std::size_t header = static_cast<std::size_t>(cursor - input.data());

@@ -109,8 +109,6 @@ bool isDetachedSignerDigest(const X509_ALGOR* algorithm) {
 } // namespace
 
 std::optional<Pkcs7Block> parsePkcs7Block(std::span<const std::uint8_t> bytes) {
-  if (bytes.empty() || bytes.size() > std::size_t(LONG_MAX))
-    return std::nullopt;
   SignatureBlock read;
   if (!readBlock(bytes, read))
     return std::nullopt;
@@ -127,8 +125,6 @@ std::optional<Pkcs7Block> parsePkcs7Block(std::span<const std::uint8_t> bytes) {
 
 Certificate verifyDetachedSigner(std::span<const std::uint8_t> block,
                                  std::span<const std::uint8_t> content) {
-  if (block.empty() || block.size() > std::size_t(LONG_MAX))
-    return {};
   SignatureBlock read;
   PKCS7_SIGNER_INFO* signer = readBlock(block, read) ? read.firstSigner : nullptr;
   if (!signer || content.empty() || !isDetachedSignerDigest(signer->digest_alg))
